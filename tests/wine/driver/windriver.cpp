@@ -19,9 +19,10 @@
 // SEL is an exact caption, "contains=PART", "class=NAME" (e.g. class=#32770)
 // or "hwnd=HEX" as find prints it (to wait for one window to go when the
 // next one has the same caption); only visible top-level windows match.
-// Every command but wait, find and gone first waits up to WINDRIVER_TIMEOUT ms (default 10000) for its window. ID is the
-// control id in decimal; -1 stands for 65535, as a template stores it.
-// Texts are UTF-8 both ways.
+// Every command but wait, find and gone first waits up to WINDRIVER_TIMEOUT
+// ms (default 10000) for its window. ID is the control id in decimal; -1
+// stands for 65535, as a template stores it. Texts are UTF-8 both ways.
+// The helpers in tests/wine/session.sh set up such a session for a test.
 //
 // dump prints tab-separated key=value fields:
 //   window  class=C style=0xS exstyle=0xE rect=X,Y,W,H font=FACE,PT text=T
