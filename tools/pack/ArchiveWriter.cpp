@@ -1,0 +1,237 @@
+#include "ArchiveWriter.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Lh5Encoder.h"
+
+namespace lzhpack {
+
+namespace {
+
+constexpr uint8_t kFileAttribute = 0x20;  // the MS-DOS archive bit
+constexpr uint8_t kOsMsDos = 'M';
+constexpr uint8_t kDirectoryRecordType = 2;
+constexpr uint8_t kDirectorySeparator = 0xFF;
+constexpr size_t kMaxHeaderSize = 255;   // the header size is one byte
+constexpr size_t kChecksumStart = 2;     // the checksum covers the bytes behind it
+constexpr uint64_t kMaxMemberSize = 0x7FFFFFFF;
+constexpr int kDosEpochYear = 1980;
+constexpr int kDosLastYear = 1980 + 127;
+
+void Put16(std::vector<uint8_t>& h, uint32_t v)
+{
+    h.push_back(uint8_t(v));
+    h.push_back(uint8_t(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& h, uint32_t v)
+{
+    Put16(h, v & 0xFFFF);
+    Put16(h, v >> 16);
+}
+
+struct Crc16Table {
+    uint16_t entry[256];
+    Crc16Table()
+    {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
+            entry[i] = uint16_t(c);
+        }
+    }
+};
+
+int ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, time_t& mtime, std::string& message)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        message = path + ": " + std::strerror(errno);
+        return kPackNoInput;
+    }
+    struct stat st;
+    int status = kPackOk;
+    if (fstat(fileno(f), &st) != 0) {
+        message = path + ": " + std::strerror(errno);
+        status = kPackNoInput;
+    } else if (uint64_t(st.st_size) > kMaxMemberSize) {
+        message = path + ": larger than 2 GiB";
+        status = kPackBadArgument;
+    } else {
+        mtime = st.st_mtime;
+        data.resize(size_t(st.st_size));
+        if (!data.empty() && std::fread(data.data(), 1, data.size(), f) != data.size()) {
+            message = path + ": read failed or the file changed while being read";
+            status = kPackIoError;
+        }
+    }
+    std::fclose(f);
+    return status;
+}
+
+// Compresses or stores one file and writes its header and data.
+int WriteMember(FILE* out, const PackInput& input, const PackOptions& options, std::string& message)
+{
+    std::vector<uint8_t> data;
+    time_t mtime = 0;
+    int status = ReadWholeFile(input.path, data, mtime, message);
+    if (status != kPackOk)
+        return status;
+    if (options.capTime && mtime > options.latestTime)
+        mtime = options.latestTime;
+    MemberRecord record;
+    record.originalSize = uint32_t(data.size());
+    record.crc = Crc16(data.data(), data.size());
+    DosTimeStamp(mtime, record.dosDate, record.dosTime);
+    std::vector<uint8_t> packed;
+    const std::vector<uint8_t>* body = &data;
+    record.method = "-lh0-";
+    if (options.method != kMethodLh0) {
+        EncodeLh5(data.data(), uint32_t(data.size()), packed);
+        if (options.method == kMethodLh5 || packed.size() < data.size()) {
+            record.method = "-lh5-";
+            body = &packed;
+        }
+    }
+    record.packedSize = uint32_t(body->size());
+    std::vector<uint8_t> header = BuildMemberHeader(input, record, options.level);
+    if (std::fwrite(header.data(), 1, header.size(), out) != header.size() ||
+        (!body->empty() && std::fwrite(body->data(), 1, body->size(), out) != body->size())) {
+        message = "writing the archive: " + std::string(std::strerror(errno));
+        return kPackIoError;
+    }
+    return kPackOk;
+}
+
+int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOptions& options, std::string& message)
+{
+    for (const PackInput& input : inputs) {
+        int status = WriteMember(out, input, options, message);
+        if (status != kPackOk)
+            return status;
+    }
+    if (std::fputc(0, out) == EOF || std::fflush(out) != 0) {
+        message = "writing the archive: " + std::string(std::strerror(errno));
+        return kPackIoError;
+    }
+    return kPackOk;
+}
+
+}  // namespace
+
+uint16_t Crc16(const uint8_t* data, size_t size)
+{
+    static const Crc16Table table;
+    uint32_t crc = 0;
+    for (size_t i = 0; i < size; ++i)
+        crc = table.entry[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return uint16_t(crc);
+}
+
+void DosTimeStamp(time_t t, uint16_t& dosDate, uint16_t& dosTime)
+{
+    struct tm local;
+    if (localtime_r(&t, &local) == nullptr || local.tm_year + 1900 < kDosEpochYear) {
+        dosDate = (1 << 5) | 1;  // 1980-01-01 00:00:00
+        dosTime = 0;
+        return;
+    }
+    if (local.tm_year + 1900 > kDosLastYear) {
+        dosDate = uint16_t((127 << 9) | (12 << 5) | 31);
+        dosTime = uint16_t((23 << 11) | (59 << 5) | 29);
+        return;
+    }
+    dosDate = uint16_t(((local.tm_year + 1900 - kDosEpochYear) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;  // a leap second
+    dosTime = uint16_t((local.tm_hour << 11) | (local.tm_min << 5) | (seconds / 2));
+}
+
+std::vector<uint8_t> BuildMemberHeader(const PackInput& input, const MemberRecord& record, int level)
+{
+    std::string name = level == 0 ? LevelZeroName(input) : input.name;
+    std::vector<uint8_t> folder;
+    if (level == 1 && !input.directory.empty()) {
+        for (char c : input.directory)
+            folder.push_back(c == '/' ? kDirectorySeparator : uint8_t(c));
+        folder.push_back(kDirectorySeparator);
+    }
+    // A folder record: size field, type, name; its size counts the type, the
+    // name and the next record's size field.
+    uint32_t folderRecord = folder.empty() ? 0 : uint32_t(folder.size()) + 3;
+    std::vector<uint8_t> h;
+    h.push_back(0);  // header size, set below
+    h.push_back(0);  // checksum, set below
+    h.insert(h.end(), record.method.begin(), record.method.begin() + 5);
+    Put32(h, record.packedSize + folderRecord);
+    Put32(h, record.originalSize);
+    Put16(h, record.dosTime);
+    Put16(h, record.dosDate);
+    h.push_back(kFileAttribute);
+    h.push_back(uint8_t(level));
+    h.push_back(uint8_t(name.size()));
+    h.insert(h.end(), name.begin(), name.end());
+    Put16(h, record.crc);
+    if (level == 1) {
+        h.push_back(kOsMsDos);
+        Put16(h, folderRecord);
+    }
+    size_t headerSize = h.size() - kChecksumStart;
+    h[0] = uint8_t(headerSize <= kMaxHeaderSize ? headerSize : 0);
+    uint32_t sum = 0;
+    for (size_t i = kChecksumStart; i < h.size(); ++i)
+        sum += h[i];
+    h[1] = uint8_t(sum);
+    if (folderRecord != 0) {
+        h.push_back(kDirectoryRecordType);
+        h.insert(h.end(), folder.begin(), folder.end());
+        Put16(h, 0);
+    }
+    return h;
+}
+
+int WriteArchive(const std::string& archivePath, const std::vector<PackInput>& inputs,
+                 const PackOptions& options, std::string& message)
+{
+    for (const PackInput& input : inputs) {
+        int status = CheckStoredName(input, options.level, message);
+        if (status != kPackOk)
+            return status;
+    }
+    std::string temporary = archivePath + ".XXXXXX";
+    int fd = mkstemp(&temporary[0]);
+    if (fd < 0) {
+        message = archivePath + ": " + std::strerror(errno);
+        return kPackCantCreate;
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    FILE* out = fdopen(fd, "wb");
+    if (out == nullptr) {
+        close(fd);
+        unlink(temporary.c_str());
+        message = archivePath + ": " + std::strerror(errno);
+        return kPackCantCreate;
+    }
+    int status = WriteMembers(out, inputs, options, message);
+    if (std::fclose(out) != 0 && status == kPackOk) {
+        message = "writing the archive: " + std::string(std::strerror(errno));
+        status = kPackIoError;
+    }
+    if (status == kPackOk && std::rename(temporary.c_str(), archivePath.c_str()) != 0) {
+        message = archivePath + ": " + std::strerror(errno);
+        status = kPackCantCreate;
+    }
+    if (status != kPackOk)
+        unlink(temporary.c_str());
+    return status;
+}
+
+}  // namespace lzhpack

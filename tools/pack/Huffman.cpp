@@ -1,0 +1,114 @@
+#include "Huffman.h"
+
+#include <algorithm>
+
+namespace lzhpack {
+
+namespace {
+
+constexpr int kMaxSymbols = 512;
+constexpr int kMaxDepth = 2 * kMaxSymbols;
+
+// Huffman's construction with two queues: the leaves sorted by weight and the
+// inner nodes, which come out in order of weight by themselves. Returns the
+// depth count per level, count[d] for d up to used - 1.
+void CountDepths(const uint64_t* sorted, int used, int* count)
+{
+    uint64_t weight[2 * kMaxSymbols];
+    int parent[2 * kMaxSymbols];
+    for (int i = 0; i < used; ++i)
+        weight[i] = sorted[i] >> 16;
+    int leaf = 0;
+    int inner = used;
+    int next = used;
+    for (int k = 0; k < used - 1; ++k) {
+        int pick[2];
+        for (int& p : pick) {
+            if (leaf < used && (inner >= next || weight[leaf] <= weight[inner]))
+                p = leaf++;
+            else
+                p = inner++;
+        }
+        weight[next] = weight[pick[0]] + weight[pick[1]];
+        parent[pick[0]] = next;
+        parent[pick[1]] = next;
+        ++next;
+    }
+    int depth[2 * kMaxSymbols];
+    depth[next - 1] = 0;
+    for (int i = next - 2; i >= 0; --i)
+        depth[i] = depth[parent[i]] + 1;
+    for (int i = 0; i < used; ++i)
+        ++count[depth[i]];
+}
+
+// Moves leaves deeper than maxLength up while keeping the code complete:
+// two sibling leaves at the deepest level d leave it, one takes their
+// parent's place at d - 1 and the other joins a leaf at a shallower level j,
+// which becomes their parent (one leaf at j becomes two at j + 1).
+void LimitDepths(int* count, int deepest, int maxLength)
+{
+    for (int d = deepest; d > maxLength; --d) {
+        for (int guard = 0; count[d] > 0 && guard < kMaxSymbols; ++guard) {
+            int j = d - 2;
+            while (j > 0 && count[j] == 0)
+                --j;
+            count[d] -= 2;
+            count[d - 1] += 1;
+            count[j + 1] += 2;
+            count[j] -= 1;
+        }
+    }
+}
+
+}  // namespace
+
+int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* lengths)
+{
+    uint64_t sorted[kMaxSymbols];
+    int used = 0;
+    for (int s = 0; s < count && s < kMaxSymbols; ++s) {
+        lengths[s] = 0;
+        if (freq[s] != 0)
+            sorted[used++] = (uint64_t(freq[s]) << 16) | uint64_t(s);
+    }
+    if (used < 2)
+        return used;
+    std::sort(sorted, sorted + used);
+
+    int depthCount[kMaxDepth] = {};
+    CountDepths(sorted, used, depthCount);
+    int deepest = used - 1;
+    while (depthCount[deepest] == 0)
+        --deepest;
+    LimitDepths(depthCount, deepest, maxLength);
+
+    // The rarest symbols take the longest codes.
+    int next = 0;
+    for (int d = std::min(deepest, maxLength); d >= 1; --d) {
+        for (int k = 0; k < depthCount[d]; ++k)
+            lengths[sorted[next++] & 0xFFFF] = uint8_t(d);
+    }
+    return used;
+}
+
+void BuildCanonicalCodes(const uint8_t* lengths, int count, uint16_t* codes)
+{
+    int perLength[17] = {};
+    for (int s = 0; s < count; ++s)
+        ++perLength[lengths[s]];
+    uint32_t nextCode[17];
+    uint32_t code = 0;
+    perLength[0] = 0;
+    for (int len = 1; len <= 16; ++len) {
+        code = (code + uint32_t(perLength[len - 1])) << 1;
+        nextCode[len] = code;
+    }
+    for (int s = 0; s < count; ++s) {
+        codes[s] = 0;
+        if (lengths[s] != 0)
+            codes[s] = uint16_t(nextCode[lengths[s]]++);
+    }
+}
+
+}  // namespace lzhpack
