@@ -1,0 +1,200 @@
+// The -lh5- block header: the three codes' lengths and their lookup tables.
+//
+// Block: 16-bit size (0 stands for 65,536 symbols) | code-length code |
+// literal/length code | offset code | the symbols.
+// A small code (code-length: 19 symbols, 5-bit count; offset: 14 symbols,
+// 4-bit count) is a count n, then either (n = 0) one value that every lookup
+// yields without consuming bits, or n small-length entries: 3 bits v, and for
+// v = 7 one more for each further 1 bit (at most 13), plus the terminating
+// bit. The code-length code has a 2-bit zero count after its third length.
+#include "Lh5Decoder.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kLengthSlots = kMaxCodeLength + 2;   // lengths 1..16 and the end of 16
+constexpr std::uint32_t kCodeSpace = 1u << kMaxCodeLength;
+constexpr int kRunOfOne = 0;         // code-length entries for zero runs
+constexpr int kShortRun = 1;
+constexpr int kLongRun = 2;
+constexpr int kShortRunBits = 4;
+constexpr int kShortRunBase = 3;
+constexpr int kLongRunBits = 9;
+constexpr int kLongRunBase = 20;
+constexpr int kLengthBias = 2;       // entry x >= 3 gives the length x - 2
+constexpr int kSmallLengthEscape = 7;
+constexpr int kZeroCountBits = 2;
+
+} // namespace
+
+void Lh5Decoder::ReadBlockHeader()
+{
+    blockRemaining = GetBits(kBlockSizeBits);
+    ReadSmallCode(kSmallSymbolCount, kSmallCountBits, kSmallSkipIndex);
+    ReadSymbolCode();
+    ReadSmallCode(offsetSymbols, offsetCountBits, kNoSkip);
+}
+
+void Lh5Decoder::ReadSmallCode(int symbolCount, int countBits, int skipIndex)
+{
+    int n = GetBits(countBits);
+    if (n == 0) {
+        std::uint16_t v = GetBits(countBits);
+        std::memset(smallLengths, 0, static_cast<std::size_t>(symbolCount));
+        // A single value outside the code is only an error once it is used.
+        std::uint16_t entry = v < symbolCount ? v : kInvalidEntry;
+        for (int k = 0; k < kSmallTableSize; ++k)
+            smallTable[k] = entry;
+        return;
+    }
+    // n is at most 31; with the inserted zeros i stays below 35, inside
+    // smallLengths. Lengths past symbolCount are kept and never used.
+    int i = 0;
+    while (i < n) {
+        int v = bitBuffer >> 13;
+        if (v == kSmallLengthEscape) {
+            for (std::uint16_t mask = 0x1000; mask != 0 && (bitBuffer & mask); mask >>= 1)
+                v += 1;
+        }
+        FillBits(v < kSmallLengthEscape ? 3 : v - 3);
+        smallLengths[i++] = static_cast<std::uint8_t>(v);
+        if (i == skipIndex) {
+            for (int z = GetBits(kZeroCountBits); z > 0; --z)
+                smallLengths[i++] = 0;
+        }
+    }
+    for (; i < symbolCount; ++i)
+        smallLengths[i] = 0;
+    MakeTable(symbolCount, smallLengths, kSmallTableBits, smallTable);
+}
+
+void Lh5Decoder::ReadSymbolCode()
+{
+    int n = GetBits(kSymbolCountBits);
+    if (n == 0) {
+        std::uint16_t v = GetBits(kSymbolCountBits);
+        std::memset(symbolLengths, 0, sizeof symbolLengths);
+        std::uint16_t entry = v < kSymbolCount ? v : kInvalidEntry;
+        for (int k = 0; k < kSymbolTableSize; ++k)
+            symbolTable[k] = entry;
+        return;
+    }
+    if (n > kSymbolCount) {
+        Fail(kDecodeBroken, DecodeReason::CountTooLarge);
+        return;
+    }
+    int i = 0;
+    while (i < n) {
+        std::uint16_t x = smallTable[bitBuffer >> 8];
+        if (x >= kSmallSymbolCount)
+            x = WalkTree(x, 0x80, kSmallSymbolCount, kMaxCodeLength - kSmallTableBits);
+        FillBits(smallLengths[x]);
+        if (x > kLongRun) {
+            symbolLengths[i++] = static_cast<std::uint8_t>(x - kLengthBias);
+            continue;
+        }
+        int run = 1;
+        if (x == kShortRun)
+            run = GetBits(kShortRunBits) + kShortRunBase;
+        else if (x == kLongRun)
+            run = GetBits(kLongRunBits) + kLongRunBase;
+        static_assert(kRunOfOne == 0, "entry 0 is one zero length");
+        if (run > kSymbolCount - i) {
+            Fail(kDecodeBroken, DecodeReason::RunPastEnd);
+            run = kSymbolCount - i;
+        }
+        std::memset(symbolLengths + i, 0, static_cast<std::size_t>(run));
+        i += run;
+    }
+    if (i < kSymbolCount)
+        std::memset(symbolLengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
+    MakeTable(kSymbolCount, symbolLengths, kSymbolTableBits, symbolTable);
+}
+
+// Canonical code from its lengths. Codes up to tableBits long fill table
+// entries directly (a code of length L covers 2^(tableBits - L) entries);
+// longer codes continue from their table entry through tree nodes numbered
+// upward from symbolCount, one node per bit beyond tableBits. The code must
+// fill the 16-bit code space exactly; an empty code leaves only invalid
+// entries, which fail the member when used.
+void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
+{
+    std::uint32_t count[kLengthSlots] = {}, weight[kLengthSlots] = {}, start[kLengthSlots] = {};
+    for (int s = 0; s < symbolCount; ++s) {
+        if (lengths[s] > kMaxCodeLength) {
+            Fail(kDecodeBroken, DecodeReason::LengthTooLong);
+            return;
+        }
+        count[lengths[s]] += 1;
+    }
+    std::uint32_t total = 0;
+    for (int L = 1; L <= kMaxCodeLength; ++L) {
+        weight[L] = 1u << (kMaxCodeLength - L);
+        start[L] = total;
+        total += count[L] * weight[L];
+    }
+    start[kMaxCodeLength + 1] = total;
+    const std::uint32_t tableSize = 1u << tableBits;
+    if (total == 0) {
+        for (std::uint32_t k = 0; k < tableSize; ++k)
+            table[k] = kInvalidEntry;
+        return;
+    }
+    if (total != kCodeSpace) {
+        Fail(kDecodeBroken, total < kCodeSpace ? DecodeReason::IncompleteCode : DecodeReason::OversubscribedCode);
+        return;
+    }
+    const int shift = kMaxCodeLength - tableBits;
+    for (int L = 1; L <= tableBits; ++L) {
+        start[L] >>= shift;
+        weight[L] >>= shift;
+    }
+    for (std::uint32_t k = start[tableBits + 1] >> shift; k < tableSize; ++k)
+        table[k] = 0;
+    FillTableLeaves(symbolCount, lengths, tableBits, table, start, weight);
+}
+
+// Places every symbol; the exact code space guarantees that the short codes'
+// entries stay inside the table and that at most symbolCount - 1 nodes are
+// made. The node checks stay as a guard for the arrays all the same.
+bool Lh5Decoder::FillTableLeaves(int symbolCount, const std::uint8_t* lengths, int tableBits,
+                                 std::uint16_t* table, std::uint32_t* start, const std::uint32_t* weight)
+{
+    const int shift = kMaxCodeLength - tableBits;
+    std::uint16_t nextNode = static_cast<std::uint16_t>(symbolCount);
+    for (int s = 0; s < symbolCount; ++s) {
+        const int L = lengths[s];
+        if (L == 0)
+            continue;
+        const std::uint32_t end = start[L] + weight[L];
+        if (L <= tableBits) {
+            for (std::uint32_t k = start[L]; k < end; ++k)
+                table[k] = static_cast<std::uint16_t>(s);
+            start[L] = end;
+            continue;
+        }
+        const std::uint32_t code = start[L];
+        std::uint16_t* slot = &table[code >> shift];
+        for (int bit = shift - 1; bit >= shift - (L - tableBits); --bit) {
+            if (*slot == 0) {
+                if (nextNode >= kChildCount) {
+                    Fail(kDecodeBroken, DecodeReason::InvalidCode);
+                    return false;
+                }
+                *slot = nextNode;
+                leftChild[nextNode] = rightChild[nextNode] = 0;
+                nextNode += 1;
+            }
+            const std::uint16_t m = *slot;
+            if (m < symbolCount || m >= kChildCount) {
+                Fail(kDecodeBroken, DecodeReason::InvalidCode);
+                return false;
+            }
+            slot = ((code >> bit) & 1) ? &rightChild[m] : &leftChild[m];
+        }
+        *slot = static_cast<std::uint16_t>(s);
+        start[L] = end;
+    }
+    return true;
+}

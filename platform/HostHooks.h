@@ -1,0 +1,35 @@
+// Controls of the host layer for tests and host tools: the payload resource,
+// the code page, and faults injected into allocations, writes and resources.
+// Not available on Windows; code that includes it is host-only.
+#pragma once
+
+#include "HostWin32.h"
+
+// Makes (data, size) the RT_RCDATA resource 1 of every module; null data
+// removes it, so that FindResourceA fails.
+void HostRegisterPayload(const void* data, DWORD size);
+
+// Which resource step fails although a payload is registered.
+enum class HostResourceFault { None, Load, Lock };
+void HostSetResourceFault(HostResourceFault fault);
+
+// 932 makes IsDBCSLeadByte and the path mapping follow Shift-JIS; any other
+// value selects a single-byte code page. Returns the previous value.
+UINT HostSetCodePage(UINT codePage);
+UINT HostCodePage();
+
+// The nth GlobalAlloc from now (1 = the next one) returns null; 0 disarms.
+void HostFailAllocation(int nth);
+// The nth _lwrite/_hwrite from now writes only half its bytes and returns
+// that count, or returns -1 when failWithError is true; 0 disarms.
+void HostShortWrite(int nth, bool failWithError = false);
+// Number of GlobalAlloc calls not yet matched by GlobalFree.
+int HostLiveAllocations();
+
+// Disarms every fault and forgets the payload; the code page is kept.
+void HostResetHooks();
+
+// The POSIX path for a Win32 path: '\' becomes '/', stepping over double-byte
+// characters under code page 932 so that a trail byte 0x5C stays in its name.
+// Returns false when the result does not fit.
+bool HostMapPath(LPCSTR path, char* out, std::size_t outSize);
