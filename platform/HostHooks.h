@@ -25,6 +25,9 @@ void HostFailAllocation(int nth);
 void HostShortWrite(int nth, bool failWithError = false);
 // Number of GlobalAlloc calls not yet matched by GlobalFree.
 int HostLiveAllocations();
+// Number of _lwrite/_hwrite calls so far, and the sizes of the last few.
+int HostWriteCount();
+long HostWriteSize(int index);   // 0 = the first write since HostResetHooks
 
 // Disarms every fault and forgets the payload; the code page is kept.
 void HostResetHooks();

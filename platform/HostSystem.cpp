@@ -23,6 +23,9 @@ int AllocationCountdown = 0;
 int WriteCountdown = 0;
 bool WriteFailsWithError = false;
 int LiveAllocations = 0;
+constexpr int kWritesKept = 64;
+int WriteCount = 0;
+long WriteSizes[kWritesKept];
 
 // True once when an armed countdown reaches its target call.
 bool CountdownFires(int& countdown)
@@ -61,6 +64,8 @@ void HostShortWrite(int nth, bool failWithError)
 }
 
 int HostLiveAllocations() { return LiveAllocations; }
+int HostWriteCount() { return WriteCount; }
+long HostWriteSize(int index) { return index >= 0 && index < kWritesKept && index < WriteCount ? WriteSizes[index] : -1; }
 
 void HostResetHooks()
 {
@@ -68,12 +73,16 @@ void HostResetHooks()
     AllocationCountdown = 0;
     WriteCountdown = 0;
     WriteFailsWithError = false;
+    WriteCount = 0;
 }
 
 // Consulted by the write functions of HostFiles.cpp: the count a write
 // should really perform, or -1 for a failure.
 long HostWriteFault(long count)
 {
+    if (WriteCount < kWritesKept)
+        WriteSizes[WriteCount] = count;
+    WriteCount += 1;
     if (!CountdownFires(WriteCountdown))
         return count;
     return WriteFailsWithError ? -1 : count / 2;
