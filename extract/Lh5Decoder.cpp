@@ -28,11 +28,13 @@ void DeleteDecoder(LzhDecoder* decoder)
     delete static_cast<Lh5Decoder*>(decoder);
 }
 
-// A later failure replaces an earlier one, as the result reports the last.
+// A later failure replaces an earlier one, as the result reports the last;
+// the reason keeps the first cause behind that result, which is the telling one.
 void Lh5Decoder::Fail(int code, DecodeReason why)
 {
+    if (status != code || reason == DecodeReason::None)
+        reason = why;
     status = code;
-    reason = why;
 }
 
 // bitBuffer holds the next 16 bits of the data, the earliest at the top;

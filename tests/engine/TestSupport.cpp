@@ -137,26 +137,9 @@ int SentCount(const std::vector<int>& lengths)
     return n;
 }
 
-void PutSmallCode(BitWriter& w, const Code& code, int countBits, bool withSkip)
-{
-    if (code.lengths.empty()) {
-        w.Put(0, countBits);
-        w.Put(static_cast<std::uint32_t>(code.single), countBits);
-        return;
-    }
-    const int n = SentCount(code.lengths);
-    w.Put(static_cast<std::uint32_t>(n), countBits);
-    for (int i = 0; i < n; ++i) {
-        PutSmallLength(w, code.lengths[i]);
-        if (withSkip && i == 2) {
-            int z = 0;
-            while (z < 3 && 3 + z < n && code.lengths[3 + z] == 0)
-                ++z;
-            w.Put(static_cast<std::uint32_t>(z), 2);
-            i += z;
-        }
-    }
-}
+} // namespace
+
+namespace {
 
 // Zero runs: entry 0 is one zero, entry 1 and 4 bits 3-18, entry 2 and 9 bits 20-531.
 void PutSymbolLengths(BitWriter& w, const Block& block)
@@ -190,6 +173,27 @@ void PutSymbolLengths(BitWriter& w, const Block& block)
 }
 
 } // namespace
+
+void PutSmallCode(BitWriter& w, const Code& code, int countBits, bool withSkip)
+{
+    if (code.lengths.empty()) {
+        w.Put(0, countBits);
+        w.Put(static_cast<std::uint32_t>(code.single), countBits);
+        return;
+    }
+    const int n = SentCount(code.lengths);
+    w.Put(static_cast<std::uint32_t>(n), countBits);
+    for (int i = 0; i < n; ++i) {
+        PutSmallLength(w, code.lengths[i]);
+        if (withSkip && i == 2) {
+            int z = 0;
+            while (z < 3 && 3 + z < n && code.lengths[3 + z] == 0)
+                ++z;
+            w.Put(static_cast<std::uint32_t>(z), 2);
+            i += z;
+        }
+    }
+}
 
 void PutBlockHeader(BitWriter& w, const Block& block)
 {

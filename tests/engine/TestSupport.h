@@ -53,6 +53,7 @@ struct Block {
     std::vector<Token> tokens;
 };
 void PutSmallLength(BitWriter& w, int length);
+void PutSmallCode(BitWriter& w, const Code& code, int countBits, bool withSkip);
 void PutBlockHeader(BitWriter& w, const Block& block);
 void PutTokens(BitWriter& w, const Block& block);
 Bytes EncodeBlocks(const std::vector<Block>& blocks);
