@@ -38,8 +38,10 @@ public:
     }
 
     // Pads the last byte with zero bits and trims the vector to the data.
-    void Finish()
+    // Returns the number of bits used in the last byte, 0 when it is full.
+    int Finish()
     {
+        int tail = bits_ & 7;
         Reserve(8);
         while (bits_ >= 8) {
             bits_ -= 8;
@@ -50,6 +52,7 @@ public:
         bits_ = 0;
         acc_ = 0;
         out_.resize(used_);
+        return tail;
     }
 
     // Bytes completed so far (bits still in the accumulator not counted).

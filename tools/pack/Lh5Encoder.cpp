@@ -4,11 +4,11 @@
 
 #include "BitWriter.h"
 #include "BlockWriter.h"
+#include "OptimalParser.h"
 
 namespace lzhpack {
 
-const ParseSettings kDefaultParse = {
-    /*maxChain=*/32, /*niceLength=*/128, /*lazyLength=*/32, /*farShortMatch=*/2048};
+const ParseSettings kDefaultParse = {/*maxChain=*/32, /*niceLength=*/128, /*passes=*/2};
 
 namespace {
 
@@ -16,10 +16,13 @@ namespace {
 // the open block, when one set of codes for both is cheaper than two, or
 // closes it and opens the next.
 constexpr int kChunkItems = 4096;
-static_assert(2 * kChunkItems + 2 <= kMaxBlockSymbols, "a chunk always fits a fresh block");
+static_assert(2 * kChunkItems <= kMaxBlockSymbols, "a chunk always fits a fresh block");
+
+// The parse looks at this many input bytes at a time.
+constexpr uint32_t kSegmentBytes = 32768;
 
 struct Planner {
-    std::vector<uint32_t> items;  // the open block's items, then the new chunk's
+    std::vector<uint32_t> items;  // the open block's items, then those not planned yet
     BlockStats open;
     BlockStats chunk;
     BlockStats merged;
@@ -36,12 +39,12 @@ void CloseBlock(Planner& pl, BitWriter& out)
     ClearStats(pl.open);
 }
 
-// Takes the chunk of items behind the open block into the plan.
-void PlanChunk(Planner& pl, BitWriter& out)
+// Takes the next `count` items behind the open block into the plan.
+void PlanChunk(Planner& pl, BitWriter& out, int count)
 {
     int start = int(pl.open.items);
     ClearStats(pl.chunk);
-    AddItems(pl.chunk, pl.items.data() + start, int(pl.items.size()) - start);
+    AddItems(pl.chunk, pl.items.data() + start, count);
     uint64_t chunkCost = BlockCost(pl.chunk, pl.codes);
     if (pl.open.items != 0) {
         if (pl.open.items + pl.chunk.items <= uint32_t(kMaxBlockSymbols)) {
@@ -60,27 +63,88 @@ void PlanChunk(Planner& pl, BitWriter& out)
     pl.openCost = chunkCost;
 }
 
+// Plans every whole chunk of pending items, or all of them at the end.
+void PlanPending(Planner& pl, BitWriter& out, bool last)
+{
+    for (size_t guard = 0; guard <= pl.items.size(); ++guard) {
+        int pending = int(pl.items.size()) - int(pl.open.items);
+        if (pending == 0 || (!last && pending < kChunkItems))
+            break;
+        PlanChunk(pl, out, pending < kChunkItems ? pending : kChunkItems);
+    }
+}
+
+struct Encoder {
+    MatchFinder finder;
+    Planner planner;
+    SegmentParse segment;
+    CostModel model;
+    BlockStats stats;
+};
+
+// Parses one segment settings.passes times; each pass prices the symbols
+// with the codes that the pass before would get (the segment before's, or
+// a first guess at the start).
+void ParseSegment(Encoder& enc, const uint8_t* data, uint32_t begin, uint32_t end, bool first)
+{
+    CollectMatches(enc.finder, begin, end, enc.segment);
+    if (first)
+        InitialModel(data, begin, end, enc.model);
+    std::vector<uint32_t>& items = enc.planner.items;
+    size_t before = items.size();
+    for (int pass = 0; pass < enc.finder.settings.passes; ++pass) {
+        items.resize(before);
+        ChooseItems(data, begin, end, enc.segment, enc.model, items);
+        ClearStats(enc.stats);
+        AddItems(enc.stats, items.data() + before, int(items.size() - before));
+        ModelFromStats(enc.stats, enc.model);
+    }
+}
+
 }  // namespace
+
+void EncodeLh5Part(const uint8_t* data, uint32_t begin, uint32_t end, BitPiece& piece, const ParseSettings& settings)
+{
+    piece.bytes.clear();
+    auto encoder = std::make_unique<Encoder>();
+    Encoder& enc = *encoder;
+    BeginMatchFinder(enc.finder, data, begin, end, settings);
+    ClearStats(enc.planner.open);
+    BitWriter writer(piece.bytes);
+    for (uint32_t at = begin; at < end; at += kSegmentBytes) {
+        uint32_t stop = end - at > kSegmentBytes ? at + kSegmentBytes : end;
+        ParseSegment(enc, data, at, stop, at == begin);
+        PlanPending(enc.planner, writer, false);
+    }
+    PlanPending(enc.planner, writer, true);
+    if (enc.planner.open.items != 0)
+        CloseBlock(enc.planner, writer);
+    piece.tailBits = writer.Finish();
+}
+
+void AppendPiece(BitPiece& stream, const BitPiece& piece)
+{
+    int shift = stream.tailBits;
+    if (shift == 0 || stream.bytes.empty()) {
+        stream.bytes.insert(stream.bytes.end(), piece.bytes.begin(), piece.bytes.end());
+        stream.tailBits = piece.tailBits;
+        return;
+    }
+    uint64_t pieceBits = uint64_t(piece.bytes.size()) * 8 - (piece.tailBits ? 8 - piece.tailBits : 0);
+    uint64_t totalBits = (uint64_t(stream.bytes.size()) * 8 - (8 - shift)) + pieceBits;
+    for (uint8_t b : piece.bytes) {
+        stream.bytes.back() |= uint8_t(b >> shift);
+        stream.bytes.push_back(uint8_t(b << (8 - shift)));
+    }
+    stream.bytes.resize(size_t((totalBits + 7) / 8));
+    stream.tailBits = int(totalBits % 8);
+}
 
 void EncodeLh5(const uint8_t* data, uint32_t size, std::vector<uint8_t>& out, const ParseSettings& settings)
 {
-    out.clear();
-    auto parser = std::make_unique<Lz77Parser>();
-    auto planner = std::make_unique<Planner>();
-    Planner& pl = *planner;
-    BeginParse(*parser, data, size, settings);
-    pl.items.reserve(kMaxBlockSymbols + kChunkItems + 2);
-    ClearStats(pl.open);
-    BitWriter writer(out);
-    // Each pass consumes at least one input byte.
-    for (uint32_t pass = 0; pass <= size; ++pass) {
-        if (ParseItems(*parser, pl.items, kChunkItems) == 0)
-            break;
-        PlanChunk(pl, writer);
-    }
-    if (pl.open.items != 0)
-        CloseBlock(pl, writer);
-    writer.Finish();
+    BitPiece piece;
+    EncodeLh5Part(data, 0, size, piece, settings);
+    out.swap(piece.bytes);
 }
 
 }  // namespace lzhpack

@@ -1,0 +1,137 @@
+#include "OptimalParser.h"
+
+#include <cmath>
+
+#include "Huffman.h"
+
+namespace lzhpack {
+
+namespace {
+
+constexpr uint32_t kUnreachable = 0xFFFFFFFF;
+
+// Bits a symbol of length 0 (not seen in the statistics) is taken to cost.
+uint32_t UnseenCost(const uint8_t* lengths, int count)
+{
+    int longest = 0;
+    for (int s = 0; s < count; ++s) {
+        if (lengths[s] > longest)
+            longest = lengths[s];
+    }
+    int bits = longest + 2;
+    return uint32_t(bits > kMaxCodeLength ? kMaxCodeLength : bits) * kCostScale;
+}
+
+template <int N>
+void CostsFromFreq(const uint32_t* freq, uint32_t* cost)
+{
+    uint8_t lengths[N];
+    int used = BuildCodeLengths(freq, N, kMaxCodeLength, lengths);
+    uint32_t unseen = used < 2 ? kCostScale : UnseenCost(lengths, N);
+    for (int s = 0; s < N; ++s) {
+        if (used < 2)
+            cost[s] = freq[s] != 0 ? 0 : unseen;
+        else
+            cost[s] = lengths[s] != 0 ? lengths[s] * kCostScale : unseen;
+    }
+}
+
+void AddExtraBits(CostModel& model)
+{
+    for (int j = 2; j < kOffsetSymbols; ++j)
+        model.offset[j] += uint32_t(j - 1) * kCostScale;
+}
+
+}  // namespace
+
+void InitialModel(const uint8_t* data, uint32_t begin, uint32_t end, CostModel& model)
+{
+    uint32_t count[256] = {};
+    for (uint32_t i = begin; i < end; ++i)
+        ++count[data[i]];
+    double total = double(end - begin) + 1;
+    for (int b = 0; b < 256; ++b) {
+        double bits = std::log2(total / (count[b] + 0.5)) + 0.5;  // matches take some of the code space
+        if (bits > kMaxCodeLength)
+            bits = kMaxCodeLength;
+        model.symbol[b] = uint32_t(bits * kCostScale);
+    }
+    for (int length = kMinMatch; length <= kMaxMatch; ++length) {
+        double bits = 5 + 1.5 * std::log2(double(length - 2));
+        model.symbol[length + kMatchAdjust] = uint32_t((bits > kMaxCodeLength ? kMaxCodeLength : bits) * kCostScale);
+    }
+    for (int j = 0; j < kOffsetSymbols; ++j)
+        model.offset[j] = 4 * kCostScale;
+    AddExtraBits(model);
+}
+
+void ModelFromStats(const BlockStats& stats, CostModel& model)
+{
+    CostsFromFreq<kSymbolCount>(stats.symbolFreq, model.symbol);
+    CostsFromFreq<kOffsetSymbols>(stats.offsetFreq, model.offset);
+    AddExtraBits(model);
+}
+
+void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentParse& sp)
+{
+    uint32_t n = end - begin;
+    sp.firstMatch.resize(n + 1);
+    sp.matches.clear();
+    std::vector<MatchCandidate> found(size_t(finder.settings.maxChain));
+    uint32_t skipUntil = begin;
+    for (uint32_t p = begin; p < end; ++p) {
+        sp.firstMatch[p - begin] = uint32_t(sp.matches.size());
+        // Inside a long match the parse will not stop, so no search there.
+        if (p < skipUntil)
+            continue;
+        int count = FindMatches(finder, p, found.data());
+        sp.matches.insert(sp.matches.end(), found.begin(), found.begin() + count);
+        if (count > 0 && found[count - 1].length >= finder.settings.niceLength) {
+            skipUntil = p + found[count - 1].length;
+            SkipPositions(finder, skipUntil);
+        }
+    }
+    sp.firstMatch[n] = uint32_t(sp.matches.size());
+}
+
+void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse& sp,
+                 const CostModel& model, std::vector<uint32_t>& items)
+{
+    uint32_t n = end - begin;
+    sp.cost.assign(n + 1, kUnreachable);
+    sp.step.resize(n + 1);
+    sp.cost[0] = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t here = sp.cost[i];
+        uint32_t viaLiteral = here + model.symbol[data[begin + i]];
+        if (viaLiteral < sp.cost[i + 1]) {
+            sp.cost[i + 1] = viaLiteral;
+            sp.step[i + 1] = MakeLiteral(data[begin + i]);
+        }
+        int shorter = kMinMatch - 1;
+        for (uint32_t m = sp.firstMatch[i]; m < sp.firstMatch[i + 1]; ++m) {
+            const MatchCandidate c = sp.matches[m];
+            uint32_t base = here + model.offset[OffsetCode(uint32_t(c.distance) - 1)];
+            // Every length up to the candidate's is open at its distance.
+            int longest = c.length < int(n - i) ? c.length : int(n - i);
+            for (int length = shorter + 1; length <= longest; ++length) {
+                uint32_t total = base + model.symbol[length + kMatchAdjust];
+                if (total < sp.cost[i + length]) {
+                    sp.cost[i + length] = total;
+                    sp.step[i + length] = MakeMatch(uint32_t(length), c.distance);
+                }
+            }
+            shorter = c.length;
+        }
+    }
+    sp.reversed.clear();
+    for (uint32_t at = n; at > 0;) {
+        uint32_t item = sp.step[at];
+        sp.reversed.push_back(item);
+        uint32_t symbol = ItemSymbol(item);
+        at -= symbol < uint32_t(kLiteralCount) ? 1 : symbol - uint32_t(kMatchAdjust);
+    }
+    items.insert(items.end(), sp.reversed.rbegin(), sp.reversed.rend());
+}
+
+}  // namespace lzhpack
