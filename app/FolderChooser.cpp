@@ -1,0 +1,155 @@
+#include "FolderChooser.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <cstddef>
+
+#include "Globals.h"
+#include "Messages.h"
+#include "resource.h"
+
+namespace {
+
+// Version 3.95 (major * 256 + minor) brought the shell's folder browser.
+constexpr int kShellBrowserVersion = 3 * 256 + 95;
+// The classic OPENFILENAMEA, ending with lpTemplateName: every system
+// version accepts it, unlike the later, longer forms.
+constexpr DWORD kClassicOpenFileNameSize = 76;
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) ==
+                  kClassicOpenFileNameSize,
+              "the classic request ends with lpTemplateName");
+constexpr DWORD kFileDialogFlags = OFN_ENABLETEMPLATE | OFN_HIDEREADONLY;
+static_assert(kFileDialogFlags == 0x44, "template and no read-only box, nothing else");
+constexpr int kFolderCapacity = sizeof InstallFolder;  // 256, terminator included
+constexpr int kFormatCapacity = 128;
+// The format holds at most 127 bytes and "%ld" widens by at most 8 bytes.
+constexpr int kErrorTextCapacity = 256;
+constexpr SIZE_T kShellPathSize = MAX_PATH;  // 260
+static_assert(BFFM_SETSELECTIONA == WM_USER + 102, "the browser's select-by-path message");
+
+const char kTitleEnglish[] = "Install to..";
+// "インストール先" in code page 932, handed to the platform as these bytes.
+const char kTitleJapanese[] = "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x90\xE6";
+static_assert(sizeof kTitleJapanese == 15, "14 bytes and the terminator");
+
+void ShowCommonDialogError(DWORD error) {
+  char format[kFormatCapacity];
+  char text[kErrorTextCapacity];
+  LoadLocalizedString(IDS_COMMON_DIALOG_ERROR, format, kFormatCapacity);
+  wsprintfA(text, format, (long)error);
+  ShowMessage(text);
+}
+
+int ChooseWithFileDialog(HWND owner) {
+  char fileName[kFolderCapacity];
+  lstrcpyA(fileName, "a");
+  OPENFILENAMEA request = {};
+  request.lStructSize = kClassicOpenFileNameSize;
+  request.hwndOwner = owner;
+  request.hInstance = ModuleInstance;
+  request.lpstrFilter = nullptr;
+  request.lpstrCustomFilter = nullptr;
+  request.nMaxCustFilter = 0;
+  request.nFilterIndex = 0;
+  request.lpstrFile = fileName;
+  request.nMaxFile = kFolderCapacity;
+  request.lpstrFileTitle = nullptr;
+  request.nMaxFileTitle = 0;
+  request.lpstrInitialDir = InstallFolder;
+  request.lpstrTitle = nullptr;
+  request.Flags = kFileDialogFlags;
+  request.nFileOffset = 0;
+  request.nFileExtension = 0;
+  request.lpstrDefExt = "";
+  request.lCustData = 0;
+  request.lpfnHook = nullptr;
+  request.lpTemplateName = IsJapanese ? "DESTDIR_DLGJ" : "DESTDIR_DLG";
+  if (GetOpenFileNameA(&request)) {
+    // The dialog answers with the file "a" in the chosen directory.
+    CutAfterLastSeparator(fileName);
+    lstrcpyA(InstallFolder, fileName);
+    return 1;
+  }
+  DWORD error = CommDlgExtendedError();
+  if (error != 0) ShowCommonDialogError(error);
+  return 0;
+}
+
+// The shell may answer with up to 259 bytes; InstallFolder holds 255.
+int StoreChosenFolder(const char* path) {
+  if (lstrlenA(path) >= kFolderCapacity) return 0;
+  lstrcpyA(InstallFolder, path);
+  return 1;
+}
+
+int ChooseWithShellBrowser(HWND owner) {
+  TrimFinalBackslash(InstallFolder);
+  IMalloc* allocator = nullptr;
+  if (FAILED(SHGetMalloc(&allocator))) return 0;
+  char* shellPath = static_cast<char*>(allocator->Alloc(kShellPathSize));
+  if (!shellPath) {
+    allocator->Release();
+    return 0;
+  }
+  BROWSEINFOA request = {};
+  request.hwndOwner = owner;
+  request.pidlRoot = nullptr;
+  request.pszDisplayName = shellPath;
+  request.lpszTitle = IsJapanese ? kTitleJapanese : kTitleEnglish;
+  request.ulFlags = BIF_RETURNONLYFSDIRS;
+  request.lpfn = BFFCallback;
+  request.lParam = reinterpret_cast<LPARAM>(InstallFolder);
+  int result = 0;
+  LPITEMIDLIST items = SHBrowseForFolderA(&request);
+  if (items) {
+    if (SHGetPathFromIDListA(items, shellPath)) result = StoreChosenFolder(shellPath);
+    allocator->Free(items);
+  }
+  allocator->Free(shellPath);
+  allocator->Release();
+  return result;
+}
+
+}  // namespace
+
+void CutAfterLastSeparator(char* path) {
+  char* cut = path;
+  char* at = path;
+  for (int step = 0; *at != '\0' && step < kFolderCapacity; ++step) {
+    if (IsDBCSLeadByte((BYTE)*at)) {
+      if (at[1] == '\0') break;
+      at += 2;
+    } else {
+      char c = *at++;
+      if (c == '\\' || c == ':') cut = at;
+    }
+  }
+  *cut = '\0';
+}
+
+void TrimFinalBackslash(char* folder) {
+  // Find where the last two characters start, double-byte ones as one unit.
+  const char* before = nullptr;
+  const char* last = nullptr;
+  const char* at = folder;
+  for (int step = 0; *at != '\0' && step < kFolderCapacity; ++step) {
+    before = last;
+    last = at;
+    at += (IsDBCSLeadByte((BYTE)*at) && at[1] != '\0') ? 2 : 1;
+  }
+  if (at - folder < 3 || !before || last + 1 != at || *last != '\\') return;
+  bool beforeIsByte = last - before == 1;
+  if (beforeIsByte && (*before == ':' || *before == '\\')) return;
+  folder[last - folder] = '\0';
+}
+
+int ChooseFolder(HWND owner) {
+  if (OsVersion < kShellBrowserVersion) return ChooseWithFileDialog(owner);
+  return ChooseWithShellBrowser(owner);
+}
+
+extern "C" int CALLBACK BFFCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED) SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+  return 0;
+}
