@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Lh5Encoder.h"
+#include "ParallelEncode.h"
 
 namespace lzhpack {
 
@@ -21,6 +21,8 @@ constexpr uint8_t kDirectorySeparator = 0xFF;
 constexpr size_t kMaxHeaderSize = 255;   // the header size is one byte
 constexpr size_t kChecksumStart = 2;     // the checksum covers the bytes behind it
 constexpr uint64_t kMaxMemberSize = 0x7FFFFFFF;
+// Members are read and compressed in batches of about this many bytes.
+constexpr size_t kBatchBytes = size_t(64) << 20;
 constexpr int kDosEpochYear = 1980;
 constexpr int kDosLastYear = 1980 + 127;
 
@@ -76,32 +78,30 @@ int ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, time_t& m
     return status;
 }
 
-// Compresses or stores one file and writes its header and data.
-int WriteMember(FILE* out, const PackInput& input, const PackOptions& options, std::string& message)
+struct PendingMember {
+    const PackInput* input;
+    time_t mtime;
+    MemberWork work;
+};
+
+// Writes one member's header and data: compressed, or stored when the
+// method says so or compression did not make it smaller.
+int WriteMember(FILE* out, PendingMember& m, const PackOptions& options, std::string& message)
 {
-    std::vector<uint8_t> data;
-    time_t mtime = 0;
-    int status = ReadWholeFile(input.path, data, mtime, message);
-    if (status != kPackOk)
-        return status;
-    if (options.capTime && mtime > options.latestTime)
-        mtime = options.latestTime;
+    const std::vector<uint8_t>& data = m.work.data;
     MemberRecord record;
     record.originalSize = uint32_t(data.size());
     record.crc = Crc16(data.data(), data.size());
-    DosTimeStamp(mtime, record.dosDate, record.dosTime);
-    std::vector<uint8_t> packed;
+    time_t stamp = options.capTime && m.mtime > options.latestTime ? options.latestTime : m.mtime;
+    DosTimeStamp(stamp, record.dosDate, record.dosTime);
     const std::vector<uint8_t>* body = &data;
     record.method = "-lh0-";
-    if (options.method != kMethodLh0) {
-        EncodeLh5(data.data(), uint32_t(data.size()), packed);
-        if (options.method == kMethodLh5 || packed.size() < data.size()) {
-            record.method = "-lh5-";
-            body = &packed;
-        }
+    if (options.method == kMethodLh5 || (options.method == kMethodAuto && m.work.packed.size() < data.size())) {
+        record.method = "-lh5-";
+        body = &m.work.packed;
     }
     record.packedSize = uint32_t(body->size());
-    std::vector<uint8_t> header = BuildMemberHeader(input, record, options.level);
+    std::vector<uint8_t> header = BuildMemberHeader(*m.input, record, options.level);
     if (std::fwrite(header.data(), 1, header.size(), out) != header.size() ||
         (!body->empty() && std::fwrite(body->data(), 1, body->size(), out) != body->size())) {
         message = "writing the archive: " + std::string(std::strerror(errno));
@@ -110,12 +110,44 @@ int WriteMember(FILE* out, const PackInput& input, const PackOptions& options, s
     return kPackOk;
 }
 
-int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOptions& options, std::string& message)
+// Reads the members from `next` on until about kBatchBytes are in memory.
+int ReadBatch(const std::vector<PackInput>& inputs, size_t& next, std::vector<PendingMember>& batch,
+              std::string& message)
 {
-    for (const PackInput& input : inputs) {
-        int status = WriteMember(out, input, options, message);
+    batch.clear();
+    batch.reserve(inputs.size() - next);
+    size_t bytes = 0;
+    while (next < inputs.size() && bytes < kBatchBytes) {
+        batch.push_back(PendingMember{&inputs[next], 0, MemberWork()});
+        PendingMember& m = batch.back();
+        int status = ReadWholeFile(inputs[next].path, m.work.data, m.mtime, message);
         if (status != kPackOk)
             return status;
+        bytes += m.work.data.size();
+        ++next;
+    }
+    return kPackOk;
+}
+
+int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOptions& options, std::string& message)
+{
+    std::vector<PendingMember> batch;
+    std::vector<MemberWork*> work;
+    // Each batch takes at least one member.
+    for (size_t next = 0; next < inputs.size();) {
+        int status = ReadBatch(inputs, next, batch, message);
+        if (status != kPackOk)
+            return status;
+        work.clear();
+        for (PendingMember& m : batch)
+            work.push_back(&m.work);
+        if (options.method != kMethodLh0)
+            EncodeMembers(work, DefaultThreads());
+        for (PendingMember& m : batch) {
+            status = WriteMember(out, m, options, message);
+            if (status != kPackOk)
+                return status;
+        }
     }
     if (std::fputc(0, out) == EOF || std::fflush(out) != 0) {
         message = "writing the archive: " + std::string(std::strerror(errno));
