@@ -16,16 +16,14 @@ target_link_libraries(Zoravuvi PRIVATE installer_shell extract)
 target_link_options(Zoravuvi PRIVATE -mwindows -Wl,--no-insert-timestamp)
 
 # The folder browser's callback is exported under its plain name.
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/exports.def)
-  target_sources(Zoravuvi PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/exports.def)
-endif()
+target_sources(Zoravuvi PRIVATE ${ZV_SHELL_EXPORTS})
 
 # The resource compiler finds payload.lzh in the build tree; rebuild the
 # executable whenever the archive changes.
 set_property(SOURCE ${ZV_RESOURCE_DIR}/Zoravuvi.rc APPEND PROPERTY
   INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR} ${ZV_RESOURCE_DIR})
 set_property(SOURCE ${ZV_RESOURCE_DIR}/Zoravuvi.rc APPEND PROPERTY
-  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/payload.lzh)
+  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/payload.lzh ${ZV_INSTALLER_RC_DEPENDS})
 if(TARGET payload_archive)
   add_dependencies(Zoravuvi payload_archive)
 endif()

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int kEnglishTemplate = 1;
-constexpr int kJapaneseTemplate = 2;
 constexpr INT_PTR kStarted = 1;        // EndDialog result of Start installation
 constexpr INT_PTR kCancelled = 2;      // EndDialog result of Cancel and Esc
 constexpr int kShortcutUnavailable = 2;
@@ -46,7 +44,7 @@ void Browse(HWND dialog)
 
 bool RunMainDialog()
 {
-    int id = IsJapanese == 1 ? kJapaneseTemplate : kEnglishTemplate;
+    int id = IsJapanese == 1 ? IDD_MAIN_J : IDD_MAIN;
     INT_PTR result = DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(id), nullptr,
                                      MainDialogProc, 0);
     return result == kStarted;
