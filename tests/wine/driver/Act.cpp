@@ -81,7 +81,11 @@ bool WdSelectItem(HWND dialog, int id, const std::string& utf8, bool doubleClick
   for (size_t i = 0; i < items.size() && index < 0; ++i) {
     if (items[i] == utf8) index = (int)i;
   }
-  if (index < 0) return Fail("no item \"" + utf8 + "\" in control " + std::to_string(id));
+  if (index < 0) {
+    std::string present;
+    for (const std::string& item : items) present += " \"" + item + "\"";
+    return Fail("no item \"" + utf8 + "\" in control " + std::to_string(id) + "; items:" + present);
+  }
   bool combo = IsComboBox(control);
   DWORD_PTR result = 0;
   SendMessageTimeoutW(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG,
