@@ -14,6 +14,10 @@ DecodeRun Decode(const Bytes& data, std::uint32_t originalSize, std::uint16_t cr
         return run;
     MemoryStream stream(data.data(), static_cast<std::uint32_t>(data.size()));
     Lh5Decoder* decoder = new (std::nothrow) Lh5Decoder(stream);
+    if (decoder == nullptr) {
+        _lclose(file);
+        return run;
+    }
     run.result = decoder->Extract(file, originalSize, crc);
     run.reason = decoder->reason;
     run.position = stream.Position();
