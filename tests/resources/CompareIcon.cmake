@@ -1,0 +1,10 @@
+# Regenerates the icon and compares it byte for byte with the checked-in one.
+execute_process(COMMAND ${PYTHON} ${GENERATOR} ${OUT} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "make_icon.py failed: ${status}")
+endif()
+file(SHA256 ${OUT} regenerated)
+file(SHA256 ${CHECKED_IN} checked_in)
+if(NOT regenerated STREQUAL checked_in)
+  message(FATAL_ERROR "installer.ico differs from what make_icon.py draws; rerun it")
+endif()
