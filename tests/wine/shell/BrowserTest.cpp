@@ -134,4 +134,54 @@ TEST(ShellBrowser, DoubleByteFolderIsTrimmedAsAWholeCharacter) {
   EXPECT_EQ("C:\\zvtest\\表", Utf8FromAnsi(InstallFolder));
 }
 
+// CreateDirectoryA stops at 248 bytes; the \\?\ form has no such limit.
+void MakeLongDirectory(const std::string& path) {
+  CreateDirectoryW((L"\\\\?\\" + WdWide(path)).c_str(), nullptr);
+}
+
+// A folder C:\zvtest\long\xxx...\NNN whose path takes exactly length bytes.
+std::string MakeFolderOfLength(size_t length, const std::string& leaf) {
+  std::string path = "C:\\zvtest\\long";
+  MakeLongDirectory(path);
+  // Middle parts of 100 bytes keep each name well under the 255 limit.
+  for (int part = 0; part < 8 && path.size() + 1 + 100 + 1 + leaf.size() < length; ++part) {
+    path += "\\" + std::string(100, 'x');
+    MakeLongDirectory(path);
+  }
+  size_t rest = length - path.size() - 2 - leaf.size();
+  path += "\\" + std::string(rest, 'y');
+  MakeLongDirectory(path);
+  path += "\\" + leaf;
+  MakeLongDirectory(path);
+  return path;
+}
+
+TEST(ShellBrowser, ChosenPathLongerThan255BytesIsRefused) {
+  struct Row {
+    size_t length;
+    const char* leaf;
+    int result;
+  };
+  MakeFolders();
+  for (Row row : {Row{255, "fits", 1}, Row{256, "toolong", 0}}) {
+    std::string chosen = MakeFolderOfLength(row.length, row.leaf);
+    ASSERT_EQ(row.length, chosen.size());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(chosen.c_str())) << row.length;
+    Browser browser;
+    std::string report;
+    int result = Choose("C:\\zvtest\\Alpha\\", [&] {
+      std::string failure = OpenBrowser(&browser, "Alpha");
+      if (!failure.empty()) return failure;
+      // Where a person would click through the tree, go there directly.
+      SendMessageA(browser.window, BFFM_SETSELECTIONA, TRUE, (LPARAM)chosen.c_str());
+      failure = WaitForSelection(&browser, row.leaf);
+      if (!failure.empty()) return failure;
+      return WdClick(browser.window, IDOK) ? std::string() : WdError();
+    }, &report);
+    ASSERT_EQ("", report) << row.length;
+    EXPECT_EQ(row.result, result) << row.length;
+    EXPECT_EQ(row.result ? chosen : std::string("C:\\zvtest\\Alpha"), InstallFolder);
+  }
+}
+
 }  // namespace
