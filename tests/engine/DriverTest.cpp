@@ -154,11 +154,11 @@ TEST(DriverResults, WriteErrorForADecodedMemberOnly)
 // position back to the same header ends the walk after one extraction.
 TEST(DriverMends, HeaderStartsMustIncrease)
 {
-    for (long back : {0L, 1L, 20L}) {
+    for (std::int64_t back : {0, 1, 20}) {
         ScratchFolder f;
         MemberSpec loop = StoredMember("LOOP", Text("once"));
         Bytes header = EncodeMember(loop);
-        loop.packedOverride = static_cast<long>(0x100000000LL - (header[0] + 2) - back) & 0xFFFFFFFFL;
+        loop.packedOverride = 0x100000000LL - (header[0] + 2) - back;
         Bytes archive = Archive({StoredMember("PRE", Text("p")), loop});
         DriverRun run = RunMembers(archive, f.Win32());
         EXPECT_EQ(run.result, kResultOk) << back;

@@ -72,7 +72,7 @@ struct MemberSpec {
     std::uint16_t dosTime = (12 << 11) | (34 << 5) | 28;   // 12:34:56
     std::uint16_t dosDate = ((2001 - 1980) << 9) | (2 << 5) | 3;  // 2001-02-03
     Bytes extended;                 // level 1: records before the closing size 0
-    long packedOverride = -1;
+    std::int64_t packedOverride = -1;
     bool closeChain = true;         // level 1: append the size 0 that ends the chain
 };
 Bytes EncodeMember(const MemberSpec& spec);
