@@ -49,7 +49,9 @@ int CreateParentDirectories(const char* path)
             work[w++] = path[++i];
             continue;
         }
-        if (c == '\\' && w > 0 && work[w - 1] != ':') {
+        // Windows also separates at '/', so a level-0 name written with
+        // slashes needs its directories as much as one written with backslashes.
+        if ((c == '\\' || c == '/') && w > 0 && work[w - 1] != ':') {
             work[w] = '\0';
             const DWORD attributes = GetFileAttributesA(work);
             if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -37,6 +37,15 @@ TEST(CreateParentDirectories, MakesEachLevelButNotTheFile)
     EXPECT_EQ(CreateParentDirectories(target.c_str()), 0);   // existing levels are left alone
 }
 
+TEST(CreateParentDirectories, SlashSeparatesAsBackslashDoes)
+{
+    ScratchFolder f;
+    const std::string target = f.Win32() + "A/B\\C/file.txt";
+    EXPECT_EQ(CreateParentDirectories(target.c_str()), 0);
+    EXPECT_TRUE(f.Exists("A\\B\\C"));
+    EXPECT_FALSE(f.Exists("A\\B\\C\\file.txt"));
+}
+
 TEST(CreateParentDirectories, FileInTheWayFails)
 {
     ScratchFolder f;
