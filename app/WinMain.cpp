@@ -36,6 +36,7 @@ constexpr char kJapaneseCaption[] =
 constexpr int kCommandCapacity = kFolderCapacity + 2 + sizeof kProgramName +
                                  sizeof kSilentSwitch + sizeof kShortcutSwitch;
 
+// Looked up at run time so that systems without the call still run.
 void HardenDllSearch()
 {
     using SetDirsFn = BOOL(WINAPI*)(DWORD);
@@ -44,10 +45,8 @@ void HardenDllSearch()
         return;
     auto setDirs = reinterpret_cast<SetDirsFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    // A DLL planted beside the executable (a downloads folder) must never be
-    // loaded in place of a system one; systems without the call still run.
     if (setDirs != nullptr)
-        setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
+        setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);  // a DLL planted beside us (Downloads) must never load
 }
 
 int SwappedVersion(DWORD version)

@@ -19,7 +19,7 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "run: installing under Wine on a virtual display"
 fi
-python3 tests/e2e/e2e.py --group demo --visible \
+python3 tests/e2e/e2e.py --group demo --visible --keep \
   --exe build/win32/bin/Zoravuvi.exe \
   --driver build/win32/bin/windriver.exe \
   --payload build/win32/payload.lzh \

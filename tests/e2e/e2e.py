@@ -97,16 +97,17 @@ def run_group(ctx, group, only):
         return 1
     for name, function in chosen:
         start = time.monotonic()
+        status, detail = "PASS", ""
         try:
             function(ctx)
-            outcome = "PASS"
         except Failure as failure:
-            outcome, failures = f"FAIL: {failure}", failures + 1
+            status, detail = "FAIL", f": {failure}"
         except Exception:  # a broken step is a failed scenario, with its trace
-            outcome, failures = "ERROR:\n" + traceback.format_exc(), failures + 1
+            status, detail = "ERROR", ":\n" + traceback.format_exc()
         finally:
             ctx.close_sessions()
-        print(f"{outcome[:4]} {name} ({time.monotonic() - start:.1f} s){outcome[4:]}", flush=True)
+        failures += status != "PASS"
+        print(f"{status} {name} ({time.monotonic() - start:.1f} s){detail}", flush=True)
     return failures
 
 

@@ -29,7 +29,7 @@ def check_installed(s, folder, reference):
     for name, source in wanted.items():
         expect(got[name].read_bytes() == source.read_bytes(), f"{name} differs from the payload")
         expect_eq(int(got[name].stat().st_mtime), int(source.stat().st_mtime), f"time of {name}")
-    return sorted(got)
+    return sorted(p.relative_to(target).as_posix() for p in got.values())
 
 
 def completion(s, caption_text, screenshot, ctx):
@@ -131,3 +131,17 @@ def other_payload_installs_that_payload(ctx):
     s.drive("click", EN_DONE[0], "1")
     expect_eq(s.exit_code(), 0, "exit code")
     check_installed(s, "C:\\Program Files\\Quova\\", ctx.alt_payload_dir)
+
+
+@scenario("install")
+def long_folder_launch_command_not_cut(ctx):
+    """A 244-byte folder makes a quoted command of 258 bytes with both
+    switches; it reaches the application whole."""
+    folder = "C:\\" + "L" * 240 + "\\"
+    s = ctx.session("install_long_folder")
+    open_main_dialog(s, EN_CAPTION)
+    s.drive("settext", EN_CAPTION, str(ID_FOLDER), folder)
+    s.drive("click", EN_CAPTION, str(ID_START))
+    completion(s, EN_DONE, None, ctx)
+    line = dismiss_and_read_launch(s, EN_DONE[0], folder)
+    expect_eq(line, f'"{folder}quova" -s- -l', "launch command")
