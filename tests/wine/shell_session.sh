@@ -16,7 +16,7 @@ screens="$ZV_BUILD/screenshots"
 mkdir -p "$screens"
 # The program sees the build tree through Wine's drive Z:.
 export ZV_SCREENSHOTS="Z:${screens//\//\\}"
-wine "$ZV_BIN/shell_test.exe" --gtest_filter="$filter"
+wine "$ZV_BIN/shell_test.exe" --gtest_filter="$filter" ${ZV_GTEST_EXTRA:-}
 result=$?
 for picture in "$screens"/*.bmp; do
   [ -e "$picture" ] && zv_png "$picture"

@@ -20,13 +20,6 @@ constexpr int kDirectoryLine = 1088;  // stc1: the current directory
 constexpr int kDirectoryList = 1121;  // lst2
 constexpr int kDriveList = 1137;      // cmb2
 
-void MakeFolders() {
-  CreateDirectoryA("C:\\zvtest", nullptr);
-  CreateDirectoryA("C:\\zvtest\\Alpha", nullptr);
-  CreateDirectoryA("C:\\zvtest\\Beta", nullptr);
-  if (IsJapanese) CreateDirectoryA(AnsiFromUtf8("C:\\zvtest\\表").c_str(), nullptr);
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = (char)tolower((unsigned char)c);
   return text;
@@ -44,7 +37,6 @@ std::string WaitForDirectory(HWND dialog, const std::string& directory) {
 }
 
 int Choose(const char* startUtf8, const UserPart& user, std::string* report) {
-  MakeFolders();
   lstrcpyA(InstallFolder, AnsiFromUtf8(startUtf8).c_str());
   int result = -99;
   *report = RunAsUser(user, [&] { result = ChooseFolder(nullptr); });

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "Globals.h"
+#include "TestFolders.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ class SessionCheck : public testing::Environment {
     ASSERT_TRUE(japanese && version) << "run through shell_session.sh";
     ASSERT_EQ(atoi(japanese), IsJapanese) << "code page " << GetACP();
     ASSERT_EQ(atoi(version), OsVersion);
+    MakeTestFolders();
+    if (OsVersion >= 3 * 256 + 95) WarmUpFolderBrowser();
   }
 };
 
