@@ -6,8 +6,7 @@
 #include "MainDialog.h"
 #include "Messages.h"
 #include "Platform.h"
-
-HKEY OpenKeyPath(HKEY root, const char* path, bool create);
+#include "WinMain.h"
 
 namespace {
 
