@@ -12,6 +12,7 @@ constexpr size_t kPartBytes = 100;  // middle names well under the 255 limit
 constexpr int kMostParts = 8;
 
 // CreateDirectoryA stops at 248 bytes; the \\?\ form has no such limit.
+// Paths here are UTF-8.
 void MakeDirectory(const std::string& path) {
   CreateDirectoryW((L"\\\\?\\" + WdWide(path)).c_str(), nullptr);
 }
@@ -43,7 +44,7 @@ std::string LongFolder(bool tooLong) {
 void MakeTestFolders() {
   MakeWithParents("C:\\zvtest\\Alpha");
   MakeWithParents("C:\\zvtest\\Beta");
-  if (IsJapanese) MakeWithParents(AnsiFromUtf8("C:\\zvtest\\表"));
+  if (IsJapanese) MakeWithParents("C:\\zvtest\\表");
   MakeWithParents(LongFolder(false));
   MakeWithParents(LongFolder(true));
 }
