@@ -28,6 +28,7 @@ extern FuzzFigures Figures;
 
 // Creates the sandbox once (under $ZV_FUZZ_TMP, /dev/shm or $TMPDIR), caps
 // the size of any file the process writes, and registers the exit report.
+// Called at the start of every input.
 void FuzzInit(const char* targetName);
 
 const std::string& FuzzInstallFolder();   // POSIX path, no trailing '/'

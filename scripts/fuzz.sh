@@ -66,7 +66,7 @@ for target in "${targets[@]}"; do
     work="$build/fuzz-work/$target"
     mkdir -p "$work"
   fi
-  flags=(-timeout=10 -rss_limit_mb=2048 -max_len=4096 -error_exitcode=77 -timeout_exitcode=78
+  flags=(-timeout=25 -rss_limit_mb=2048 -max_len=4096 -error_exitcode=77 -timeout_exitcode=78
          -print_final_stats=1 "-artifact_prefix=$artifacts/")
   [ "$target" = fuzz_roundtrip ] || flags+=(-dict=fuzz/lzh.dict)
   log="$logs/$target-$stamp.log"

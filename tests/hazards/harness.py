@@ -144,17 +144,16 @@ def tree(folder):
 
 
 def header_pairs(data):
-    """(original size, CRC) of every place the header scan could take for a
-    header: a hyphen, 'l', 'z' or 'h', any byte, a hyphen."""
+    """(original size, CRC) of a header read at every start the scan can
+    yield: any position from three bytes before the data on (when no method
+    matches within its window the scan settles on the last hyphen it saw).
+    Bytes outside the data read as 0, as the stream yields them."""
+    padded = b"\x00" * 3 + data + b"\x00" * 280
     pairs = set()
-    for p in range(max(0, len(data) - 23)):
-        if data[p + 2] != 0x2D or data[p + 3] != 0x6C or data[p + 4] not in b"zh" \
-                or data[p + 6] != 0x2D:
-            continue
-        original = struct.unpack_from("<I", data, p + 11)[0]
-        n = data[p + 21]
-        if p + 24 + n <= len(data):
-            pairs.add((original, struct.unpack_from("<H", data, p + 22 + n)[0]))
+    for p in range(len(data) + 3):
+        original = struct.unpack_from("<I", padded, p + 11)[0]
+        crc = struct.unpack_from("<H", padded, p + 22 + padded[p + 21])[0]
+        pairs.add((original, crc))
     return pairs
 
 
