@@ -136,9 +136,10 @@ class Session:
         clone_prefix(ctx.template, self.prefix)
         self.env = base_env(ctx.display, self.prefix, lang)
         self.installer = None
-        # A persistent server keeps one session's commands from paying for
-        # a restart each; close() ends it.
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=30)
+        # A lingering server keeps one session's commands from paying for a
+        # restart each; close() ends it, and a run killed midway leaves it
+        # to end by itself half a minute after its last program.
+        subprocess.run(["wineserver", "-p30"], env=self.env, check=True, timeout=30)
 
     def wine(self, *args, check=True, timeout=WINE_TIMEOUT):
         # Files, not pipes: the Wine services that the first command starts
