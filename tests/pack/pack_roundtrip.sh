@@ -4,7 +4,7 @@
 # through lzhtool list; refused names and bad arguments.
 # usage: pack_roundtrip.sh LZHTOOL WORKDIR
 set -uo pipefail
-lzhtool="$1"
+lzhtool=$(realpath "$1")
 work="$2"
 rm -rf "$work"
 mkdir -p "$work/src/sub/deeper"

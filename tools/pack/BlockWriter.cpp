@@ -49,9 +49,9 @@ int LengthsSent(const Code<N>& code)
 }
 
 template <int N>
-void BuildCode(const uint32_t* freq, Code<N>& code)
+void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLength)
 {
-    code.used = BuildCodeLengths(freq, N, kMaxCodeLength, code.lengths);
+    code.used = BuildCodeLengths(freq, N, maxLength, code.lengths);
     code.single = 0;
     for (int s = 0; s < N; ++s) {
         if (freq[s] != 0)
@@ -144,21 +144,89 @@ void AddStats(BlockStats& sum, const BlockStats& more)
     sum.items += more.items;
 }
 
-void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes)
+namespace {
+
+// Bits of a code's data under its lengths.
+template <int N>
+uint64_t DataBits(const uint32_t* freq, const Code<N>& code)
 {
-    BuildCode(stats.symbolFreq, codes.symbols);
-    BuildCode(stats.offsetFreq, codes.offsets);
-    uint32_t entryFreq[kCodeLengthSymbols] = {};
-    if (codes.symbols.used >= 2) {
-        ForEachLengthEntry(codes.symbols.lengths, LengthsSent(codes.symbols),
-                           [&](int entry, int, int) { ++entryFreq[entry]; });
+    uint64_t bits = 0;
+    for (int s = 0; s < N; ++s)
+        bits += uint64_t(freq[s]) * code.lengths[s];
+    return bits;
+}
+
+// Sending a small code's lengths costs 3 bits up to 6 and more from 7 on,
+// so a code held to fewer bits per symbol can be cheaper as a whole.
+template <int N>
+uint64_t BuildSmallCode(const uint32_t* freq, Code<N>& code, int skipIndex, int countBits)
+{
+    static const int kLimits[] = {kMaxCodeLength, 6, 5};
+    Code<N> trial;
+    uint64_t best = ~uint64_t(0);
+    for (int limit : kLimits) {
+        if ((1 << limit) < N && limit < kMaxCodeLength)
+            continue;
+        BuildCode(freq, trial, limit);
+        BitCounter header;
+        WriteSmallCode(header, trial, countBits, skipIndex);
+        uint64_t bits = header.bits + DataBits(freq, trial);
+        if (bits < best) {
+            best = bits;
+            code = trial;
+        }
     }
-    BuildCode(entryFreq, codes.codeLengths);
+    return best;
+}
+
+}  // namespace
+
+// Small blocks spend much of their size on the literal/length code's
+// lengths; a code held to fewer bits has fewer distinct lengths to send,
+// so each limit is priced in full and the cheapest kept.
+void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes, bool thorough)
+{
+    static const int kLimits[] = {kMaxCodeLength, 12, 11, 10};
+    if (!thorough) {
+        BuildCode(stats.offsetFreq, codes.offsets);
+        BuildCode(stats.symbolFreq, codes.symbols);
+        uint32_t entryFreq[kCodeLengthSymbols] = {};
+        if (codes.symbols.used >= 2) {
+            ForEachLengthEntry(codes.symbols.lengths, LengthsSent(codes.symbols),
+                               [&](int entry, int, int) { ++entryFreq[entry]; });
+        }
+        BuildCode(entryFreq, codes.codeLengths);
+        return;
+    }
+    BuildSmallCode(stats.offsetFreq, codes.offsets, -1, kOffsetCountBits);
+    Code<kSymbolCount> symbols;
+    Code<kCodeLengthSymbols> codeLengths;
+    uint64_t best = ~uint64_t(0);
+    for (int limit : kLimits) {
+        BuildCode(stats.symbolFreq, symbols, limit);
+        uint32_t entryFreq[kCodeLengthSymbols] = {};
+        uint64_t extraBits = 0;
+        if (symbols.used >= 2) {
+            ForEachLengthEntry(symbols.lengths, LengthsSent(symbols), [&](int entry, int extra, int) {
+                ++entryFreq[entry];
+                extraBits += uint64_t(extra);
+            });
+        }
+        uint64_t bits = BuildSmallCode(entryFreq, codeLengths, kCodeLengthSkipIndex, kCodeLengthCountBits) +
+                        extraBits + DataBits(stats.symbolFreq, symbols);
+        if (bits < best) {
+            best = bits;
+            codes.symbols = symbols;
+            codes.codeLengths = codeLengths;
+        }
+        if (symbols.used < 2)
+            break;
+    }
 }
 
 uint64_t BlockCost(const BlockStats& stats, BlockCodes& codes)
 {
-    BuildBlockCodes(stats, codes);
+    BuildBlockCodes(stats, codes, false);
     BitCounter counter;
     WriteBlockHeader(counter, codes, stats.items);
     uint64_t bits = counter.bits;

@@ -42,10 +42,13 @@ void ClearStats(BlockStats& stats);
 void AddItems(BlockStats& stats, const uint32_t* items, int count);
 void AddStats(BlockStats& sum, const BlockStats& more);
 
-void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes);
+// The codes for a block. Thorough: the cheapest of several length limits,
+// each priced with its header; otherwise plain Huffman codes (for planning).
+void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes, bool thorough);
 
-// Bits of the block header and of the symbols' codes (extra offset bits,
-// the same for every way of coding the items, left out).
+// Bits of the block header and of the symbols' codes under plain Huffman
+// codes (extra offset bits, the same for every way of coding the items,
+// left out).
 uint64_t BlockCost(const BlockStats& stats, BlockCodes& codes);
 
 void WriteBlock(BitWriter& out, const BlockCodes& codes, const uint32_t* items, int count);

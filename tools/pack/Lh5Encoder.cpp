@@ -8,14 +8,14 @@
 
 namespace lzhpack {
 
-const ParseSettings kDefaultParse = {/*maxChain=*/32, /*niceLength=*/128, /*passes=*/2};
+const ParseSettings kDefaultParse = {/*maxChain=*/24, /*niceLength=*/48};
 
 namespace {
 
 // Blocks are planned in chunks of this many items: each chunk either joins
 // the open block, when one set of codes for both is cheaper than two, or
 // closes it and opens the next.
-constexpr int kChunkItems = 4096;
+constexpr int kChunkItems = 512;
 static_assert(2 * kChunkItems <= kMaxBlockSymbols, "a chunk always fits a fresh block");
 
 // The parse looks at this many input bytes at a time.
@@ -33,7 +33,7 @@ struct Planner {
 void CloseBlock(Planner& pl, BitWriter& out)
 {
     int count = int(pl.open.items);
-    BuildBlockCodes(pl.open, pl.codes);
+    BuildBlockCodes(pl.open, pl.codes, true);
     WriteBlock(out, pl.codes, pl.items.data(), count);
     pl.items.erase(pl.items.begin(), pl.items.begin() + count);
     ClearStats(pl.open);
@@ -82,23 +82,25 @@ struct Encoder {
     BlockStats stats;
 };
 
-// Parses one segment settings.passes times; each pass prices the symbols
-// with the codes that the pass before would get (the segment before's, or
-// a first guess at the start).
+// Parses one segment under the costs that the codes of the segment before
+// would give. The first segment of a part has none: a greedy parse of its
+// own matches stands in for them.
 void ParseSegment(Encoder& enc, const uint8_t* data, uint32_t begin, uint32_t end, bool first)
 {
     CollectMatches(enc.finder, begin, end, enc.segment);
-    if (first)
-        InitialModel(data, begin, end, enc.model);
     std::vector<uint32_t>& items = enc.planner.items;
     size_t before = items.size();
-    for (int pass = 0; pass < enc.finder.settings.passes; ++pass) {
-        items.resize(before);
-        ChooseItems(data, begin, end, enc.segment, enc.model, items);
+    if (first) {
+        GreedyItems(data, begin, end, enc.segment, items);
         ClearStats(enc.stats);
         AddItems(enc.stats, items.data() + before, int(items.size() - before));
         ModelFromStats(enc.stats, enc.model);
+        items.resize(before);
     }
+    ChooseItems(data, begin, end, enc.segment, enc.model, items);
+    ClearStats(enc.stats);
+    AddItems(enc.stats, items.data() + before, int(items.size() - before));
+    ModelFromStats(enc.stats, enc.model);
 }
 
 }  // namespace

@@ -9,10 +9,22 @@ namespace {
 constexpr int32_t kNoPosition = -2 * kWindowSize;
 constexpr uint32_t kPositionMask = kWindowSize - 1;
 
+inline uint32_t Load32(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 inline uint32_t Hash3(const uint8_t* p)
 {
     uint32_t v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    return (v * 0x9E3779B1u) >> (32 - kHashBits);
+    return (v * 0x9E3779B1u) >> (32 - kHash3Bits);
+}
+
+inline uint32_t Hash4(const uint8_t* p)
+{
+    return (Load32(p) * 0x9E3779B1u) >> (32 - kHashBits);
 }
 
 inline uint64_t Load64(const uint8_t* p)
@@ -42,13 +54,14 @@ inline int CommonLength(const uint8_t* a, const uint8_t* b, int limit)
 // no longer be reached.
 inline void InsertUpTo(MatchFinder& mf, uint32_t upTo)
 {
-    uint32_t last = mf.end >= uint32_t(kMinMatch) ? mf.end - kMinMatch + 1 : 0;
+    uint32_t last = mf.end >= 4 ? mf.end - 4 + 1 : 0;
     if (upTo > last)
         upTo = last;
     for (uint32_t p = mf.inserted; p < upTo; ++p) {
-        uint32_t h = Hash3(mf.data + p);
+        uint32_t h = Hash4(mf.data + p);
         mf.prev[p & kPositionMask] = mf.head[h];
         mf.head[h] = int32_t(p);
+        mf.head3[Hash3(mf.data + p)] = int32_t(p);
     }
     if (upTo > mf.inserted)
         mf.inserted = upTo;
@@ -66,6 +79,8 @@ void BeginMatchFinder(MatchFinder& finder, const uint8_t* data, uint32_t begin, 
         h = kNoPosition;
     for (int32_t& p : finder.prev)
         p = kNoPosition;
+    for (int32_t& h : finder.head3)
+        h = kNoPosition;
     finder.inserted = begin > uint32_t(kWindowSize) ? begin - kWindowSize : 0;
     InsertUpTo(finder, begin);
 }
@@ -77,12 +92,22 @@ int FindMatches(MatchFinder& mf, uint32_t p, MatchCandidate* out)
         return 0;
     int limit = remaining < uint32_t(kMaxMatch) ? int(remaining) : kMaxMatch;
     int nice = mf.settings.niceLength < limit ? mf.settings.niceLength : limit;
-    InsertUpTo(mf, p + 1);
+    InsertUpTo(mf, p);
     const uint8_t* here = mf.data + p;
     int32_t farthest = int32_t(p) - kMaxDistance;
-    int32_t candidate = mf.prev[p & kPositionMask];
     int bestLength = kMinMatch - 1;
     int found = 0;
+    if (remaining < 4)
+        return 0;
+    int32_t near3 = mf.head3[Hash3(here)];
+    InsertUpTo(mf, p + 1);
+    if (near3 >= farthest && near3 < int32_t(p) && std::memcmp(mf.data + near3, here, 3) == 0) {
+        bestLength = CommonLength(mf.data + near3, here, limit);
+        out[found++] = MatchCandidate{uint16_t(bestLength), uint16_t(int32_t(p) - near3)};
+        if (bestLength >= nice)
+            return found;
+    }
+    int32_t candidate = mf.prev[p & kPositionMask];
     // bestLength stays below limit: reaching nice (at most limit) ends the walk.
     for (int chain = 0; chain < mf.settings.maxChain && candidate >= farthest; ++chain) {
         const uint8_t* there = mf.data + candidate;

@@ -13,8 +13,6 @@ struct ParseSettings {
     int maxChain;    // candidates looked at per position
     int niceLength;  // a match this long ends the search, and no search
                      // starts inside it
-    int passes;      // cost-driven parses per segment, the first under the
-                     // costs of the segment before
 };
 
 // One match candidate: the nearest source found for that length.
@@ -24,14 +22,16 @@ struct MatchCandidate {
 };
 
 constexpr int kHashBits = 15;
+constexpr int kHash3Bits = 12;
 
 struct MatchFinder {
     const uint8_t* data = nullptr;
     uint32_t end = 0;       // matches stop here
     uint32_t inserted = 0;  // positions below this are in the chains
     ParseSettings settings{};
-    int32_t head[1 << kHashBits];
-    int32_t prev[kWindowSize];
+    int32_t head[1 << kHashBits];   // newest position per 4-byte hash
+    int32_t prev[kWindowSize];      // the chain: next older position of the same hash
+    int32_t head3[1 << kHash3Bits]; // newest position per 3-byte hash
 };
 
 // Starts the chains for a parse of data[begin..end); the window before
@@ -40,8 +40,9 @@ void BeginMatchFinder(MatchFinder& finder, const uint8_t* data, uint32_t begin, 
                       const ParseSettings& settings);
 
 // Every useful match for position p: each candidate longer than the one
-// before, at the nearest distance found for that length. Fills out with at
-// most settings.maxChain candidates and returns their count.
+// before, at the nearest distance found for that length: first the nearest
+// 3-byte match, then the chain of 4-byte matches. Fills out with at most
+// settings.maxChain + 1 candidates and returns their count.
 int FindMatches(MatchFinder& finder, uint32_t p, MatchCandidate* out);
 
 // Puts every position below `end` into the chains without searching.

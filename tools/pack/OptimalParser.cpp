@@ -1,7 +1,5 @@
 #include "OptimalParser.h"
 
-#include <cmath>
-
 #include "Huffman.h"
 
 namespace lzhpack {
@@ -44,27 +42,6 @@ void AddExtraBits(CostModel& model)
 
 }  // namespace
 
-void InitialModel(const uint8_t* data, uint32_t begin, uint32_t end, CostModel& model)
-{
-    uint32_t count[256] = {};
-    for (uint32_t i = begin; i < end; ++i)
-        ++count[data[i]];
-    double total = double(end - begin) + 1;
-    for (int b = 0; b < 256; ++b) {
-        double bits = std::log2(total / (count[b] + 0.5)) + 0.5;  // matches take some of the code space
-        if (bits > kMaxCodeLength)
-            bits = kMaxCodeLength;
-        model.symbol[b] = uint32_t(bits * kCostScale);
-    }
-    for (int length = kMinMatch; length <= kMaxMatch; ++length) {
-        double bits = 5 + 1.5 * std::log2(double(length - 2));
-        model.symbol[length + kMatchAdjust] = uint32_t((bits > kMaxCodeLength ? kMaxCodeLength : bits) * kCostScale);
-    }
-    for (int j = 0; j < kOffsetSymbols; ++j)
-        model.offset[j] = 4 * kCostScale;
-    AddExtraBits(model);
-}
-
 void ModelFromStats(const BlockStats& stats, CostModel& model)
 {
     CostsFromFreq<kSymbolCount>(stats.symbolFreq, model.symbol);
@@ -77,7 +54,7 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
     uint32_t n = end - begin;
     sp.firstMatch.resize(n + 1);
     sp.matches.clear();
-    std::vector<MatchCandidate> found(size_t(finder.settings.maxChain));
+    std::vector<MatchCandidate> found(size_t(finder.settings.maxChain) + 1);
     uint32_t skipUntil = begin;
     for (uint32_t p = begin; p < end; ++p) {
         sp.firstMatch[p - begin] = uint32_t(sp.matches.size());
@@ -92,6 +69,28 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
         }
     }
     sp.firstMatch[n] = uint32_t(sp.matches.size());
+}
+
+
+
+void GreedyItems(const uint8_t* data, uint32_t begin, uint32_t end, const SegmentParse& sp,
+                 std::vector<uint32_t>& items)
+{
+    uint32_t n = end - begin;
+    for (uint32_t i = 0; i < n;) {
+        uint32_t first = sp.firstMatch[i];
+        uint32_t last = sp.firstMatch[i + 1];
+        uint32_t length = last > first ? sp.matches[last - 1].length : 0;
+        if (length > n - i)
+            length = n - i;
+        if (length >= uint32_t(kMinMatch)) {
+            items.push_back(MakeMatch(length, sp.matches[last - 1].distance));
+            i += length;
+        } else {
+            items.push_back(MakeLiteral(data[begin + i]));
+            ++i;
+        }
+    }
 }
 
 void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse& sp,
@@ -114,12 +113,16 @@ void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse
             uint32_t base = here + model.offset[OffsetCode(uint32_t(c.distance) - 1)];
             // Every length up to the candidate's is open at its distance.
             int longest = c.length < int(n - i) ? c.length : int(n - i);
+            // Written without a branch: which length wins is hard to predict.
+            uint32_t* cost = sp.cost.data() + i;
+            uint32_t* step = sp.step.data() + i;
+            const uint32_t* lengthCost = model.symbol + kMatchAdjust;
+            uint32_t item = MakeMatch(0, c.distance);
             for (int length = shorter + 1; length <= longest; ++length) {
-                uint32_t total = base + model.symbol[length + kMatchAdjust];
-                if (total < sp.cost[i + length]) {
-                    sp.cost[i + length] = total;
-                    sp.step[i + length] = MakeMatch(uint32_t(length), c.distance);
-                }
+                uint32_t total = base + lengthCost[length];
+                bool better = total < cost[length];
+                cost[length] = better ? total : cost[length];
+                step[length] = better ? item + uint32_t(length) : step[length];
             }
             shorter = c.length;
         }

@@ -27,15 +27,15 @@ struct SegmentParse {
     std::vector<uint32_t> reversed;
 };
 
-// A first model for a segment that has no statistics yet: literal costs
-// from the segment's byte counts, typical costs for lengths and offsets.
-void InitialModel(const uint8_t* data, uint32_t begin, uint32_t end, CostModel& model);
-
 // The model that the codes built for these statistics would give.
 void ModelFromStats(const BlockStats& stats, CostModel& model);
 
 // Collects the match candidates of the positions begin..end.
 void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentParse& sp);
+
+// Appends the items of a greedy parse: always the longest match.
+void GreedyItems(const uint8_t* data, uint32_t begin, uint32_t end, const SegmentParse& sp,
+                 std::vector<uint32_t>& items);
 
 // Appends the cheapest items for begin..end under the model; matches that
 // run past end are cut there.
