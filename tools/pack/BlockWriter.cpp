@@ -48,8 +48,9 @@ int LengthsSent(const Code<N>& code)
     return n;
 }
 
+// The lengths, and the codes too when the block is to be written.
 template <int N>
-void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLength)
+void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLength, bool withCodes = true)
 {
     code.used = BuildCodeLengths(freq, N, maxLength, code.lengths);
     code.single = 0;
@@ -57,7 +58,8 @@ void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLeng
         if (freq[s] != 0)
             code.single = s;
     }
-    BuildCanonicalCodes(code.lengths, N, code.codes);
+    if (withCodes)
+        BuildCanonicalCodes(code.lengths, N, code.codes);
 }
 
 // A small code (code-length or offset code): a count, then per length a
@@ -188,14 +190,14 @@ void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes, bool thorough)
 {
     static const int kLimits[] = {kMaxCodeLength, 12, 11, 10};
     if (!thorough) {
-        BuildCode(stats.offsetFreq, codes.offsets);
-        BuildCode(stats.symbolFreq, codes.symbols);
+        BuildCode(stats.offsetFreq, codes.offsets, kMaxCodeLength, false);
+        BuildCode(stats.symbolFreq, codes.symbols, kMaxCodeLength, false);
         uint32_t entryFreq[kCodeLengthSymbols] = {};
         if (codes.symbols.used >= 2) {
             ForEachLengthEntry(codes.symbols.lengths, LengthsSent(codes.symbols),
                                [&](int entry, int, int) { ++entryFreq[entry]; });
         }
-        BuildCode(entryFreq, codes.codeLengths);
+        BuildCode(entryFreq, codes.codeLengths, kMaxCodeLength, false);
         return;
     }
     BuildSmallCode(stats.offsetFreq, codes.offsets, -1, kOffsetCountBits);

@@ -15,7 +15,7 @@ namespace {
 // Blocks are planned in chunks of this many items: each chunk either joins
 // the open block, when one set of codes for both is cheaper than two, or
 // closes it and opens the next.
-constexpr int kChunkItems = 512;
+constexpr int kChunkItems = 1024;
 static_assert(2 * kChunkItems <= kMaxBlockSymbols, "a chunk always fits a fresh block");
 
 // The parse looks at this many input bytes at a time.
