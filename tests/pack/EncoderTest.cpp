@@ -5,6 +5,7 @@
 
 #include "DecoderSupport.h"
 #include "Lh5Encoder.h"
+#include "ParallelEncode.h"
 #include "PackData.h"
 
 namespace {
@@ -87,6 +88,27 @@ TEST(Encoder, CompressesWhatCanBeCompressed)
     const Data random = RandomData(100000, 5);
     EXPECT_LT(Pack(random).size(), random.size() + random.size() / 64 + 64);
     EXPECT_TRUE(Pack(Data()).empty());
+}
+
+// Big members go out in 1 MiB parts, spread over threads: the stream must
+// not depend on how many threads there were.
+TEST(Encoder, ThreadsDoNotChangeTheStream)
+{
+    std::vector<lzhpack::MemberWork> one(3);
+    one[0].data = MixedData(lzhpack::kPartBytes * 2 + 777, 31);
+    one[1].data = TextData(5000, 32);
+    one[2].data = Data();
+    std::vector<lzhpack::MemberWork> four = one;
+    for (auto* set : {&one, &four}) {
+        std::vector<lzhpack::MemberWork*> work;
+        for (lzhpack::MemberWork& m : *set)
+            work.push_back(&m);
+        lzhpack::EncodeMembers(work, set == &one ? 1 : 4);
+    }
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        EXPECT_EQ(one[i].packed, four[i].packed) << "member " << i;
+        ExpectRoundTrip(one[i].data, four[i].packed, "member " + std::to_string(i));
+    }
 }
 
 TEST(Encoder, SameInputSameBytes)

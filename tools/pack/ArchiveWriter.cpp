@@ -19,6 +19,8 @@ constexpr uint8_t kOsMsDos = 'M';
 constexpr uint8_t kDirectoryRecordType = 2;
 constexpr uint8_t kDirectorySeparator = 0xFF;
 constexpr size_t kMaxHeaderSize = 255;   // the header size is one byte
+// The longest base header, level 1 with a 101-byte name, fits that byte.
+static_assert(25 + kMaxBaseName <= kMaxHeaderSize, "header size fits its byte");
 constexpr size_t kChecksumStart = 2;     // the checksum covers the bytes behind it
 constexpr uint64_t kMaxMemberSize = 0x7FFFFFFF;
 // Members are read and compressed in batches of about this many bytes.
@@ -214,8 +216,7 @@ std::vector<uint8_t> BuildMemberHeader(const PackInput& input, const MemberRecor
         h.push_back(kOsMsDos);
         Put16(h, folderRecord);
     }
-    size_t headerSize = h.size() - kChecksumStart;
-    h[0] = uint8_t(headerSize <= kMaxHeaderSize ? headerSize : 0);
+    h[0] = uint8_t(h.size() - kChecksumStart);  // names were checked: at most 126
     uint32_t sum = 0;
     for (size_t i = kChecksumStart; i < h.size(); ++i)
         sum += h[i];
