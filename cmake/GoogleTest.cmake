@@ -5,8 +5,10 @@
 # its own. The win32 build compiles GoogleTest from /usr/src/googletest with
 # the cross compiler (once per build tree) and registers the executable as
 # one test, which CTest runs under Wine through the cross-compiling emulator.
-include_guard(GLOBAL)
+# CMake's module sets directory-scoped variables that gtest_discover_tests
+# needs, so every directory that includes this file includes it again.
 include(GoogleTest)
+include_guard(GLOBAL)
 
 set(ZV_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for cross builds")
 
