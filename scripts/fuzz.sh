@@ -10,6 +10,7 @@
 # --build    binary folder (default build/fuzz, the preset's)
 # --merge    afterwards, shrink the checked-in corpus to the inputs that
 #            cover everything the work corpus and it cover together
+#            (files named regression-* are always kept)
 # --ci       bounded run for the test command: FUZZ_CI_SECONDS (default 25)
 #            per target from a throw-away copy of the corpus, then replay
 #
@@ -88,7 +89,8 @@ for target in "${targets[@]}"; do
     merged="$scratch/merged-$target"
     mkdir -p "$merged"
     "$bin" -merge=1 "${flags[@]}" "$merged" "$corpus" "$work" >>"$log" 2>&1
-    find "$corpus" -type f -delete
+    # Inputs that once made a target fail stay under their own names.
+    find "$corpus" -type f ! -name 'regression-*' -delete
     cp "$merged"/* "$corpus"/
     echo "corpus $corpus: $(find "$corpus" -type f | wc -l) inputs after merging"
   fi
