@@ -5,6 +5,24 @@
 #include <cstring>
 
 #include "Crc16.h"
+#include "Lh5Copy.h"
+
+// The reader in registers. bitBuffer holds the next 16 bits of the data, the
+// earliest at the top; pendingByte holds the pendingBits bits of the last
+// byte read that have not entered it yet, left-aligned. `hold` keeps both in
+// one word: bitBuffer in its top 16 bits, the pending bits right below them,
+// zeros under those. `gap` is 8 - pendingBits: how far left the next byte
+// read goes, right below the 16 + pendingBits bits held. `next` is the
+// stream's position and `end` where ReadByte would stop delivering bytes.
+// The output loop works on a Cursor in local variables, where the compiler
+// can keep it in registers (the window's byte stores could otherwise alias
+// every field), and writes it back before anything reads the fields.
+struct Lh5Decoder::Cursor {
+    std::uint32_t hold;
+    int gap;
+    const std::uint8_t* next;
+    const std::uint8_t* end;
+};
 
 Lh5Decoder::Lh5Decoder(MemoryStream& stream)
     : status(0), source(stream), windowBits(kWindowBits), matchAdjust(kMatchAdjust),
@@ -37,26 +55,71 @@ void Lh5Decoder::Fail(int code, DecodeReason why)
     status = code;
 }
 
-// bitBuffer holds the next 16 bits of the data, the earliest at the top;
-// pendingByte holds the pendingBits bits of the last byte read that have not
-// entered it yet, left-aligned. FillBits drops the top n bits (n up to 20)
-// and is the only place that takes bytes from the stream, so the reader is
-// always exactly two bytes ahead of the bits used.
+Lh5Decoder::Cursor Lh5Decoder::LoadCursor() const
+{
+    Cursor r;
+    r.hold = (static_cast<std::uint32_t>(bitBuffer) << 16) | (static_cast<std::uint32_t>(pendingByte) << 8);
+    r.gap = 8 - pendingBits;
+    r.next = source.current;
+    r.end = source.current + (source.HasByte() ? source.available : 0);
+    return r;
+}
+
+void Lh5Decoder::StoreCursor(const Cursor& r)
+{
+    bitBuffer = static_cast<std::uint16_t>(r.hold >> 16);
+    pendingByte = static_cast<std::uint8_t>(r.hold >> 8);
+    pendingBits = static_cast<std::int8_t>(8 - r.gap);
+    source.available -= static_cast<std::int32_t>(r.next - source.current);
+    source.current = r.next;
+}
+
+inline std::uint32_t Lh5Decoder::TakeByte(Cursor& r)
+{
+    return __builtin_expect(r.next != r.end, 1) ? *r.next++ : DryByte();
+}
+
+// What ReadByte does where no byte is left: 0, and the stream's error set.
+// More than the read-ahead missing means bits past the payload were used:
+// the member's data has run out, and zeros would be decoded on.
+std::uint8_t Lh5Decoder::DryByte()
+{
+    source.error = kStreamDry;
+    if (++dryReads > kReadAhead)
+        Fail(kDecodeBroken, DecodeReason::DataExhausted);
+    return 0;
+}
+
+// FillBits drops the top n bits (n up to 16 here) and takes a byte whenever
+// fewer than 16 bits are left, so the reader is always exactly two bytes
+// ahead of the bits used. It is the only place that takes bytes from the
+// stream. Starting from 16 or more bits, dropping at most 16 leaves at
+// least 0: one byte or two restore the 16.
+inline void Lh5Decoder::FillBits(Cursor& r, int n)
+{
+    r.hold <<= n;
+    r.gap += n;
+    if (r.gap <= 8)
+        return;
+    r.hold |= TakeByte(r) << r.gap;
+    r.gap -= 8;
+    if (r.gap > 8) {
+        r.hold |= TakeByte(r) << r.gap;
+        r.gap -= 8;
+    }
+}
+
+// The fields' form of FillBits, n up to 20: the reader's state depends only
+// on the number of bits used, so a long step may be taken as two.
 void Lh5Decoder::FillBits(int n)
 {
-    while (n > pendingBits) {
-        n -= pendingBits;
-        bitBuffer = static_cast<std::uint16_t>((bitBuffer << pendingBits) + (pendingByte >> (8 - pendingBits)));
-        // More than the read-ahead missing means bits past the payload were
-        // used: the member's data has run out, and zeros would be decoded on.
-        if (!source.HasByte() && ++dryReads > kReadAhead)
-            Fail(kDecodeBroken, DecodeReason::DataExhausted);
-        pendingByte = source.ReadByte();
-        pendingBits = 8;
+    Cursor r = LoadCursor();
+    if (n > kMaxCodeLength) {
+        FillBits(r, kMaxCodeLength);
+        n -= kMaxCodeLength;
     }
-    pendingBits = static_cast<std::int8_t>(pendingBits - n);
-    bitBuffer = static_cast<std::uint16_t>((bitBuffer << n) + (pendingByte >> (8 - n)));
-    pendingByte = static_cast<std::uint8_t>(pendingByte << n);
+    FillBits(r, n);
+    StoreCursor(r);
 }
 
 std::uint16_t Lh5Decoder::GetBits(int n)
@@ -98,6 +161,28 @@ void Lh5Decoder::BeginDecode()
     // Tables that no block has built yet resolve to nothing valid.
     std::memset(symbolTable, 0xFF, sizeof symbolTable);
     std::memset(smallTable, 0xFF, sizeof smallTable);
+    std::memset(symbolEntryBits, 0, sizeof symbolEntryBits);
+    std::memset(smallEntryBits, 0, sizeof smallEntryBits);
+}
+
+// A literal/length code longer than the table's 12 bits: the table entry is
+// the node where its tree continues.
+std::uint16_t Lh5Decoder::FinishLongSymbol(std::uint16_t entry)
+{
+    FillBits(kSymbolTableBits);
+    std::uint16_t s = WalkTree(entry, 0x8000, kSymbolCount, kMaxCodeLength - kSymbolTableBits);
+    int rest = symbolLengths[s] - kSymbolTableBits;
+    FillBits(rest > 0 ? rest : 0);
+    return s;
+}
+
+std::uint16_t Lh5Decoder::FinishLongOffset(std::uint16_t entry)
+{
+    FillBits(kSmallTableBits);
+    std::uint16_t j = WalkTree(entry, 0x8000, offsetSymbols, kMaxCodeLength - kSmallTableBits);
+    int rest = smallLengths[j] - kSmallTableBits;
+    FillBits(rest > 0 ? rest : 0);
+    return j;
 }
 
 std::uint16_t Lh5Decoder::DecodeSymbol()
@@ -106,14 +191,9 @@ std::uint16_t Lh5Decoder::DecodeSymbol()
         ReadBlockHeader();
     blockRemaining = static_cast<std::uint16_t>(blockRemaining - 1);
     std::uint16_t s = symbolTable[bitBuffer >> (16 - kSymbolTableBits)];
-    if (s < kSymbolCount) {
-        FillBits(symbolLengths[s]);
-        return s;
-    }
-    FillBits(kSymbolTableBits);
-    s = WalkTree(s, 0x8000, kSymbolCount, kMaxCodeLength - kSymbolTableBits);
-    int rest = symbolLengths[s] - kSymbolTableBits;
-    FillBits(rest > 0 ? rest : 0);
+    if (s >= kSymbolCount)
+        return FinishLongSymbol(s);
+    FillBits(symbolLengths[s]);
     return s;
 }
 
@@ -121,17 +201,60 @@ std::uint16_t Lh5Decoder::DecodeSymbol()
 std::uint16_t Lh5Decoder::DecodeOffset()
 {
     std::uint16_t j = smallTable[bitBuffer >> (16 - kSmallTableBits)];
-    if (j < offsetSymbols) {
+    if (j < offsetSymbols)
         FillBits(smallLengths[j]);
-    } else {
-        FillBits(kSmallTableBits);
-        j = WalkTree(j, 0x8000, offsetSymbols, kMaxCodeLength - kSmallTableBits);
-        int rest = smallLengths[j] - kSmallTableBits;
-        FillBits(rest > 0 ? rest : 0);
-    }
+    else
+        j = FinishLongOffset(j);
     if (j == 0)
         return 0;
     return static_cast<std::uint16_t>((1u << (j - 1)) + GetBits(j - 1));
+}
+
+// DecodeSymbol on the cursor, with the block's symbol count in a register
+// (where a block size of 0 is counted as the 65,536 symbols it stands for).
+// The code length comes from beside the table entry, not from the symbol's
+// own entry in symbolLengths, so that both loads can start at once. Block
+// headers and codes longer than the table go through the fields.
+inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::uint32_t& symbols)
+{
+    if (__builtin_expect(symbols == 0, 0)) {
+        StoreCursor(r);
+        ReadBlockHeader();
+        r = LoadCursor();
+        symbols = blockRemaining != 0 ? blockRemaining : kMaxBlockSymbols;
+    }
+    symbols -= 1;
+    const std::uint32_t index = r.hold >> (32 - kSymbolTableBits);
+    std::uint16_t s = symbolTable[index];
+    if (__builtin_expect(s < kSymbolCount, 1)) {
+        FillBits(r, symbolEntryBits[index]);
+        return s;
+    }
+    StoreCursor(r);
+    s = FinishLongSymbol(s);
+    r = LoadCursor();
+    return s;
+}
+
+// DecodeOffset on the cursor. The extra bits are taken from the top of the
+// 32-bit word shifted left by their count: nothing for j = 1.
+inline std::uint32_t Lh5Decoder::NextDistance(Cursor& r)
+{
+    const std::uint32_t index = r.hold >> (32 - kSmallTableBits);
+    std::uint32_t j = smallTable[index];
+    if (__builtin_expect(j < static_cast<std::uint32_t>(offsetSymbols), 1)) {
+        FillBits(r, smallEntryBits[index]);
+    } else {
+        StoreCursor(r);
+        j = FinishLongOffset(static_cast<std::uint16_t>(j));
+        r = LoadCursor();
+    }
+    if (j == 0)
+        return 0;
+    const int extra = static_cast<int>(j) - 1;
+    const std::uint32_t value = static_cast<std::uint32_t>((static_cast<std::uint64_t>(r.hold) << extra) >> 32);
+    FillBits(r, extra);
+    return (1u << extra) + value;
 }
 
 // The window is the output buffer: it goes to the file whole whenever it
@@ -143,21 +266,14 @@ void Lh5Decoder::Flush(HFILE file)
     windowPos = 0;
 }
 
-// Copies a match byte by byte, so that a distance shorter than the length
-// repeats the last distance + 1 bytes. A match that would run past the
-// member's size is cut there.
-void Lh5Decoder::CopyMatch(HFILE file, std::uint16_t symbol, std::uint32_t originalSize, std::uint16_t& crc,
-                           const Crc16Table& crcTable)
+// The general copy of a match, one byte at a time and in order, so that a
+// distance shorter than the length repeats the last distance + 1 bytes; it
+// wraps around the window and flushes it when the write position reaches
+// its end. The output loop sends here the matches that the copies of
+// Lh5Copy.h do not take.
+std::uint16_t Lh5Decoder::CopyAcrossEdges(HFILE file, std::int32_t from, std::uint32_t length, std::uint16_t crc,
+                                          const Crc16Table& crcTable)
 {
-    std::uint32_t length = static_cast<std::uint16_t>(symbol - matchAdjust);
-    std::uint32_t distance = DecodeOffset();
-    std::int32_t from = (windowPos - static_cast<std::int32_t>(distance) - 1) & windowMask;
-    // Counted against what is left rather than summed, so that a size near
-    // 4 GiB cannot wrap the count and let the output run on.
-    std::uint32_t left = originalSize - outputCount;
-    if (length > left)
-        length = left;
-    outputCount += length;
     for (std::uint32_t k = 0; k < length; ++k) {
         std::uint8_t b = window[(from + static_cast<std::int32_t>(k)) & windowMask];
         window[windowPos++] = b;
@@ -165,13 +281,78 @@ void Lh5Decoder::CopyMatch(HFILE file, std::uint16_t symbol, std::uint32_t origi
         if (windowPos == windowSize)
             Flush(file);
     }
+    return crc;
+}
+
+// Decodes until the member's size is reached or a failure is set, and
+// returns the CRC-16 of the output. This is Extract's loop with DecodeSymbol
+// and DecodeOffset in their cursor forms; the reader, the block's symbol
+// count and the output pointers live in registers and go back to the fields
+// at the end.
+//
+// The output goes in stretches: each ends where the window fills or where the
+// member's size is reached, whichever comes first, so one pointer comparison
+// per symbol stands for both tests. A match that fits the stretch and does
+// not wrap around the window is copied by Lh5Copy.h; one that does not ends
+// the stretch and goes byte by byte, flushing the window on its way. A
+// literal or a fitting match never needs to be cut at the member's size.
+std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
+{
+    // Built here rather than by the caller, so that the table is found from
+    // the stack pointer and takes no register of its own.
+    Crc16Table crcTable;
+    BuildCrc16Table(crcTable);
+    Cursor r = LoadCursor();
+    std::uint32_t symbols = blockRemaining;
+    std::uint16_t crc = 0;
+    // Each stretch adds at least one byte to the output, or fails the member.
+    while (outputCount != originalSize && status == 0) {
+        std::uint8_t* const begin = window + windowPos;
+        const std::uint32_t room = static_cast<std::uint32_t>(windowSize - windowPos);
+        const std::uint32_t left = originalSize - outputCount;
+        std::uint8_t* const end = begin + (left < room ? left : room);
+        std::uint8_t* at = begin;
+        std::uint32_t length = 0;   // a match the stretch could not take
+        std::int32_t from = 0;
+        while (at != end && status == 0) {
+            const std::uint16_t s = NextSymbol(r, symbols);
+            if (s < kLiteralCount) {
+                *at++ = static_cast<std::uint8_t>(s);
+                crc = UpdateCrc16(crcTable, crc, static_cast<std::uint8_t>(s));
+                continue;
+            }
+            length = static_cast<std::uint16_t>(s - matchAdjust);
+            const std::int32_t distance = static_cast<std::int32_t>(NextDistance(r));
+            const std::int32_t here = static_cast<std::int32_t>(at - window);
+            from = (here - distance - 1) & windowMask;
+            if (length > static_cast<std::uint32_t>(end - at) ||
+                !lh5copy::CopyInside(window, here, from, length, windowSize))
+                break;
+            crc = UpdateCrc16(crcTable, crc, at, length);
+            at += length;
+            length = 0;
+        }
+        const std::uint32_t produced = static_cast<std::uint32_t>(at - begin);
+        windowPos += static_cast<std::int32_t>(produced);
+        outputCount += produced;
+        if (length != 0) {
+            // Counted against what is left rather than summed, so that a size
+            // near 4 GiB cannot wrap the count and let the output run on.
+            if (length > originalSize - outputCount)
+                length = originalSize - outputCount;
+            outputCount += length;
+            crc = CopyAcrossEdges(file, from, length, crc, crcTable);
+        } else if (windowPos == windowSize) {
+            Flush(file);
+        }
+    }
+    StoreCursor(r);
+    blockRemaining = static_cast<std::uint16_t>(symbols);
+    return crc;
 }
 
 int Lh5Decoder::Extract(HFILE file, std::uint32_t originalSize, std::uint16_t headerCrc)
 {
-    Crc16Table crcTable;
-    BuildCrc16Table(crcTable);
-    std::uint16_t crc = 0;
     windowSize = 1 << windowBits;
     windowMask = windowSize - 1;
     window = static_cast<std::uint8_t*>(GlobalAlloc(GMEM_ZEROINIT, static_cast<SIZE_T>(windowSize)));
@@ -183,19 +364,7 @@ int Lh5Decoder::Extract(HFILE file, std::uint32_t originalSize, std::uint16_t he
     BeginDecode();
     windowPos = 0;
     outputCount = 0;
-    // Each pass adds at least one byte to outputCount, or fails the member.
-    while (outputCount < originalSize && status == 0) {
-        std::uint16_t s = DecodeSymbol();
-        if (s >= kLiteralCount) {
-            CopyMatch(file, s, originalSize, crc, crcTable);
-            continue;
-        }
-        window[windowPos++] = static_cast<std::uint8_t>(s);
-        crc = UpdateCrc16(crcTable, crc, static_cast<std::uint8_t>(s));
-        if (windowPos >= windowSize)
-            Flush(file);
-        outputCount += 1;
-    }
+    const std::uint16_t crc = DecodeAll(file, originalSize);
     if (windowPos != 0 && _hwrite(file, reinterpret_cast<const char*>(window), windowPos) < windowPos)
         Fail(kDecodeWriteError, DecodeReason::ShortWrite);
     GlobalFree(window);

@@ -35,6 +35,7 @@ constexpr int kChildCount = 2 * kSymbolCount - 1;
 static_assert(kChildCount == 1019, "one node fewer than the symbols, above the symbols");
 constexpr int kMaxCodeLength = 16;
 constexpr int kBlockSizeBits = 16;
+constexpr std::uint32_t kMaxBlockSymbols = 1u << kBlockSizeBits;   // a block size of 0
 constexpr int kWindowBits = 13;
 constexpr std::uint8_t kWindowFill = 0x20;
 // The bit reader holds 16 bits ready, so it runs two bytes ahead of the bits used.
@@ -118,22 +119,42 @@ public:
     std::int32_t offsetCountBits;
     DecodeReason reason;
     std::int32_t dryReads;   // bytes asked for after the payload ran out
+    // Beside each symbolTable entry that holds a symbol, that symbol's code
+    // length: the output loop reads it with the symbol, from the same index,
+    // instead of waiting for the symbol to look up symbolLengths.
+    std::uint8_t symbolEntryBits[kSymbolTableSize];
+    std::uint8_t smallEntryBits[kSmallTableSize];   // the same beside smallTable
 
 private:
+    // The reader's fields and the stream's position, held in registers by
+    // the output loop (Lh5Decoder.cpp).
+    struct Cursor;
+
     void Fail(int code, DecodeReason why);
     void InitBits();
     void FillBits(int n);
     std::uint16_t GetBits(int n);
+    void FillBits(Cursor& r, int n);
+    Cursor LoadCursor() const;
+    void StoreCursor(const Cursor& r);
+    std::uint8_t DryByte();
+    std::uint32_t TakeByte(Cursor& r);
     std::uint16_t WalkTree(std::uint16_t entry, std::uint16_t mask, int symbolCount, int maxSteps);
+    std::uint16_t FinishLongSymbol(std::uint16_t entry);
+    std::uint16_t FinishLongOffset(std::uint16_t entry);
     void ReadBlockHeader();
     void ReadSmallCode(int symbolCount, int countBits, int skipIndex);
     void ReadSymbolCode();
-    void MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table);
+    void MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
+                   std::uint8_t* entryBits);
     bool FillTableLeaves(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
-                         std::uint32_t* start, const std::uint32_t* weight);
+                         std::uint8_t* entryBits, std::uint32_t* start, const std::uint32_t* weight);
     void Flush(HFILE file);
-    void CopyMatch(HFILE file, std::uint16_t symbol, std::uint32_t originalSize, std::uint16_t& crc,
-                   const Crc16Table& crcTable);
+    std::uint16_t NextSymbol(Cursor& r, std::uint32_t& symbols);
+    std::uint32_t NextDistance(Cursor& r);
+    std::uint16_t DecodeAll(HFILE file, std::uint32_t originalSize);
+    std::uint16_t CopyAcrossEdges(HFILE file, std::int32_t from, std::uint32_t length, std::uint16_t crc,
+                                  const Crc16Table& crcTable);
 };
 
 // The driver's release of a decoder made by CreateDecoder.

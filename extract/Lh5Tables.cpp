@@ -42,6 +42,7 @@ void Lh5Decoder::ReadSmallCode(int symbolCount, int countBits, int skipIndex)
     if (n == 0) {
         std::uint16_t v = GetBits(countBits);
         std::memset(smallLengths, 0, static_cast<std::size_t>(symbolCount));
+        std::memset(smallEntryBits, 0, sizeof smallEntryBits);
         // A single value outside the code is only an error once it is used.
         std::uint16_t entry = v < symbolCount ? v : kInvalidEntry;
         for (int k = 0; k < kSmallTableSize; ++k)
@@ -66,7 +67,7 @@ void Lh5Decoder::ReadSmallCode(int symbolCount, int countBits, int skipIndex)
     }
     for (; i < symbolCount; ++i)
         smallLengths[i] = 0;
-    MakeTable(symbolCount, smallLengths, kSmallTableBits, smallTable);
+    MakeTable(symbolCount, smallLengths, kSmallTableBits, smallTable, smallEntryBits);
 }
 
 void Lh5Decoder::ReadSymbolCode()
@@ -75,6 +76,7 @@ void Lh5Decoder::ReadSymbolCode()
     if (n == 0) {
         std::uint16_t v = GetBits(kSymbolCountBits);
         std::memset(symbolLengths, 0, sizeof symbolLengths);
+        std::memset(symbolEntryBits, 0, sizeof symbolEntryBits);
         std::uint16_t entry = v < kSymbolCount ? v : kInvalidEntry;
         for (int k = 0; k < kSymbolTableSize; ++k)
             symbolTable[k] = entry;
@@ -109,7 +111,7 @@ void Lh5Decoder::ReadSymbolCode()
     }
     if (i < kSymbolCount)
         std::memset(symbolLengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
-    MakeTable(kSymbolCount, symbolLengths, kSymbolTableBits, symbolTable);
+    MakeTable(kSymbolCount, symbolLengths, kSymbolTableBits, symbolTable, symbolEntryBits);
 }
 
 // Canonical code from its lengths. Codes up to tableBits long fill table
@@ -117,8 +119,10 @@ void Lh5Decoder::ReadSymbolCode()
 // longer codes continue from their table entry through tree nodes numbered
 // upward from symbolCount, one node per bit beyond tableBits. The code must
 // fill the 16-bit code space exactly; an empty code leaves only invalid
-// entries, which fail the member when used.
-void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table)
+// entries, which fail the member when used. entryBits gets each short
+// code's length beside its table entries.
+void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
+                           std::uint8_t* entryBits)
 {
     std::uint32_t count[kLengthSlots] = {}, weight[kLengthSlots] = {}, start[kLengthSlots] = {};
     for (int s = 0; s < symbolCount; ++s) {
@@ -152,14 +156,15 @@ void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tab
     }
     for (std::uint32_t k = start[tableBits + 1] >> shift; k < tableSize; ++k)
         table[k] = 0;
-    FillTableLeaves(symbolCount, lengths, tableBits, table, start, weight);
+    FillTableLeaves(symbolCount, lengths, tableBits, table, entryBits, start, weight);
 }
 
 // Places every symbol; the exact code space guarantees that the short codes'
 // entries stay inside the table and that at most symbolCount - 1 nodes are
 // made. The node checks stay as a guard for the arrays all the same.
 bool Lh5Decoder::FillTableLeaves(int symbolCount, const std::uint8_t* lengths, int tableBits,
-                                 std::uint16_t* table, std::uint32_t* start, const std::uint32_t* weight)
+                                 std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t* start,
+                                 const std::uint32_t* weight)
 {
     const int shift = kMaxCodeLength - tableBits;
     std::uint16_t nextNode = static_cast<std::uint16_t>(symbolCount);
@@ -171,6 +176,7 @@ bool Lh5Decoder::FillTableLeaves(int symbolCount, const std::uint8_t* lengths, i
         if (L <= tableBits) {
             for (std::uint32_t k = start[L]; k < end; ++k)
                 table[k] = static_cast<std::uint16_t>(s);
+            std::memset(entryBits + start[L], L, end - start[L]);
             start[L] = end;
             continue;
         }
