@@ -66,18 +66,16 @@ int WriteStoredMember(MemoryStream& stream, const MemberHeader& header, const ch
     Crc16Table table;
     BuildCrc16Table(table);
     std::uint16_t crc = 0;
-    std::uint32_t filled = 0;
-    for (std::uint32_t k = 0; k < header.originalSize; ++k) {
-        const std::uint8_t b = stream.ReadByte();
-        buffer.data[filled++] = b;
-        crc = UpdateCrc16(table, crc, b);
-        if (filled == kStoredBufferSize) {
-            _lwrite(file, reinterpret_cast<const char*>(buffer.data), filled);
-            filled = 0;
-        }
-    }
-    if (filled != 0)
+    // A buffer's worth at a time: the same bytes, CRC and writes as one byte
+    // at a time, with the reading done by one copy per buffer.
+    for (std::uint32_t done = 0; done < header.originalSize;) {
+        const std::uint32_t rest = header.originalSize - done;
+        const std::uint32_t filled = rest < kStoredBufferSize ? rest : kStoredBufferSize;
+        stream.Read(buffer.data, static_cast<std::int32_t>(filled));
+        crc = UpdateCrc16(table, crc, buffer.data, filled);
         _lwrite(file, reinterpret_cast<const char*>(buffer.data), filled);
+        done += filled;
+    }
     if (crc == header.crc) {
         CompleteFile(file, header);
         Report(header, target, start, MemberOutcome::Written);
@@ -90,7 +88,6 @@ int WriteStoredMember(MemoryStream& stream, const MemberHeader& header, const ch
 
 int WriteDecodedMember(LzhDecoder* decoder, const MemberHeader& header, const char* target, std::int32_t start)
 {
-    CreateParentDirectories(target);
     HFILE file = _lcreat(target, 0);
     if (file == HFILE_ERROR) {
         Report(header, target, start, MemberOutcome::CreateFailed);
@@ -112,6 +109,33 @@ int WriteDecodedMember(LzhDecoder* decoder, const MemberHeader& header, const ch
     return kResultOk;
 }
 
+// The directories of the last target that CreateParentDirectories made or
+// found, through components CheckLinks passed. Members come grouped by
+// folder, so the next target mostly lies in the same directory and needs
+// neither the directory tests nor the link tests of those components again:
+// nothing in a run removes a directory or makes a link.
+struct KnownDirectory {
+    char path[kPathRoom];
+    std::size_t length;   // 0 until a member's directories are in place
+};
+
+bool Knows(const KnownDirectory& known, const char* target)
+{
+    return known.length != 0 && ParentLength(target) == known.length &&
+           std::memcmp(known.path, target, known.length) == 0;
+}
+
+void MakeParentDirectories(KnownDirectory& known, const char* target)
+{
+    if (Knows(known, target))
+        return;
+    known.length = 0;
+    if (CreateParentDirectories(target) == 0) {
+        known.length = ParentLength(target);
+        std::memcpy(known.path, target, known.length);
+    }
+}
+
 // Bytes that ReadByte can still deliver from the stream's position.
 std::uint32_t BytesLeft(const MemoryStream& stream)
 {
@@ -121,11 +145,11 @@ std::uint32_t BytesLeft(const MemoryStream& stream)
 // Judges the member before anything is created for it: its path, and for a
 // stored member whether its bytes are really there.
 bool MayWrite(const MemoryStream& stream, const MemberHeader& header, LzhDecoder* decoder, const char* folder,
-              char (&target)[kPathRoom], std::int32_t start)
+              const KnownDirectory& known, char (&target)[kPathRoom], std::int32_t start)
 {
     PathVerdict verdict = BuildTargetPath(folder, header, target);
     if (verdict == PathVerdict::Accepted)
-        verdict = CheckLinks(target, std::strlen(folder));
+        verdict = CheckLinks(target, Knows(known, target) ? known.length : std::strlen(folder));
     if (verdict != PathVerdict::Accepted) {
         if (MemberReporter) {
             MemberReport report = {&header, target, start, MemberOutcome::PathRefused, verdict, 0,
@@ -148,7 +172,8 @@ bool MayWrite(const MemoryStream& stream, const MemberHeader& header, LzhDecoder
 }
 
 // One member whose header has been read; returns the run's new result.
-int ExtractMember(MemoryStream& stream, const MemberHeader& header, const char* folder, std::int32_t start)
+int ExtractMember(MemoryStream& stream, const MemberHeader& header, const char* folder, KnownDirectory& known,
+                  std::int32_t start)
 {
     char target[kPathRoom] = "";
     if (header.fileName[0] == '\0') {
@@ -161,13 +186,12 @@ int ExtractMember(MemoryStream& stream, const MemberHeader& header, const char* 
         return kResultMemoryEmpty;
     }
     int result = kResultOk;
-    if (MayWrite(stream, header, decoder, folder, target, start)) {
-        if (decoder == StoredMarker) {
-            CreateParentDirectories(target);
+    if (MayWrite(stream, header, decoder, folder, known, target, start)) {
+        MakeParentDirectories(known, target);
+        if (decoder == StoredMarker)
             result = WriteStoredMember(stream, header, target, start);
-        } else {
+        else
             result = WriteDecodedMember(decoder, header, target, start);
-        }
     }
     if (decoder != StoredMarker)
         DeleteDecoder(decoder);
@@ -220,6 +244,8 @@ int ExtractMembers(MemoryStream& stream, const char* folder)
 {
     MemberHeader header;
     std::memset(&header, 0, sizeof header);
+    KnownDirectory known;
+    known.length = 0;
     int result = kResultOk;
     std::int32_t next = 0;
     std::int64_t previous = INT64_MIN;
@@ -236,7 +262,7 @@ int ExtractMembers(MemoryStream& stream, const char* folder)
             ReportWalkEnd(header, start, MemberOutcome::WalkEnded, rc);
             break;
         }
-        result = ExtractMember(stream, header, folder, start);
+        result = ExtractMember(stream, header, folder, known, start);
         next = static_cast<std::int32_t>(static_cast<std::uint32_t>(start) +
                                          static_cast<std::uint32_t>(header.headerSize) + 2u + header.packedSize);
     }

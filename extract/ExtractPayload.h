@@ -69,3 +69,7 @@ LzhDecoder* CreateDecoder(const char* method, MemoryStream& stream);
 
 void EnsureTrailingSeparator();
 int CreateParentDirectories(const char* path);
+// The length of path up to and including its last separator ('\\' or '/',
+// never the trail byte of a double-byte character): the part that
+// CreateParentDirectories makes into directories.
+std::size_t ParentLength(const char* path);

@@ -63,3 +63,19 @@ int CreateParentDirectories(const char* path)
     }
     return 0;
 }
+
+std::size_t ParentLength(const char* path)
+{
+    std::size_t parent = 0;
+    for (std::size_t i = 0; path[i] != '\0' && i < kPathRoom; ++i) {
+        const char c = path[i];
+        if (IsDBCSLeadByte(static_cast<BYTE>(c))) {
+            if (path[i + 1] == '\0')
+                break;
+            i += 1;
+        } else if (c == '\\' || c == '/') {
+            parent = i + 1;
+        }
+    }
+    return parent;
+}
