@@ -29,6 +29,10 @@ int HostLiveAllocations();
 int HostWriteCount();
 long HostWriteSize(int index);   // 0 = the first write since HostResetHooks
 
+// Called with the byte count of every _lwrite/_hwrite, before it is done;
+// null removes it. lzhtool uses it to pace the release of archive pages.
+void HostSetWriteObserver(void (*observer)(long count));
+
 // Disarms every fault and forgets the payload; the code page is kept.
 void HostResetHooks();
 

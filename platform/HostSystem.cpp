@@ -26,6 +26,7 @@ int LiveAllocations = 0;
 constexpr int kWritesKept = 64;
 int WriteCount = 0;
 long WriteSizes[kWritesKept];
+void (*WriteObserver)(long count) = nullptr;
 
 // True once when an armed countdown reaches its target call.
 bool CountdownFires(int& countdown)
@@ -63,6 +64,8 @@ void HostShortWrite(int nth, bool failWithError)
     WriteFailsWithError = failWithError;
 }
 
+void HostSetWriteObserver(void (*observer)(long count)) { WriteObserver = observer; }
+
 int HostLiveAllocations() { return LiveAllocations; }
 int HostWriteCount() { return WriteCount; }
 long HostWriteSize(int index) { return index >= 0 && index < kWritesKept && index < WriteCount ? WriteSizes[index] : -1; }
@@ -83,6 +86,8 @@ long HostWriteFault(long count)
     if (WriteCount < kWritesKept)
         WriteSizes[WriteCount] = count;
     WriteCount += 1;
+    if (WriteObserver != nullptr)
+        WriteObserver(count);
     if (!CountdownFires(WriteCountdown))
         return count;
     return WriteFailsWithError ? -1 : count / 2;

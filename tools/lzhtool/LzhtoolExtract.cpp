@@ -62,6 +62,23 @@ int MapArchive(const char* path, MappedFile& file)
     return 0;
 }
 
+// The archive's pages go back to the page cache after every MiB of output.
+// The engine reads the payload front to back, so little of what it has read
+// is needed again, and what is comes back from the page cache on its next
+// access: lzhtool's memory stays small whatever the archive's size.
+constexpr long kReleaseEvery = 1L << 20;
+const MappedFile* ReleasedArchive = nullptr;
+long WrittenSinceRelease = 0;
+
+void ReleaseArchivePages(long count)
+{
+    WrittenSinceRelease += count;
+    if (WrittenSinceRelease < kReleaseEvery || ReleasedArchive == nullptr || ReleasedArchive->mapping == nullptr)
+        return;
+    WrittenSinceRelease = 0;
+    madvise(ReleasedArchive->mapping, ReleasedArchive->size, MADV_DONTNEED);
+}
+
 void PrintReport(const MemberReport& r)
 {
     const MemberHeader& h = *r.header;
@@ -140,7 +157,12 @@ int RunExtract(int argc, char** argv)
     HostRegisterPayload(archive.data, archive.size);
     if (verbose)
         MemberReporter = PrintReport;
-    return ExtractPayload();
+    ReleasedArchive = &archive;
+    HostSetWriteObserver(ReleaseArchivePages);
+    const int result = ExtractPayload();
+    HostSetWriteObserver(nullptr);
+    ReleasedArchive = nullptr;
+    return result;
 }
 
 namespace {
