@@ -119,20 +119,26 @@ struct KnownDirectory {
     std::size_t length;   // 0 until a member's directories are in place
 };
 
-bool Knows(const KnownDirectory& known, const char* target)
+// A member's target path and the length of its directory part.
+struct Target {
+    char path[kPathRoom];
+    std::size_t parent;
+};
+
+bool Knows(const KnownDirectory& known, const Target& target)
 {
-    return known.length != 0 && ParentLength(target) == known.length &&
-           std::memcmp(known.path, target, known.length) == 0;
+    return known.length != 0 && target.parent == known.length &&
+           std::memcmp(known.path, target.path, known.length) == 0;
 }
 
-void MakeParentDirectories(KnownDirectory& known, const char* target)
+void MakeParentDirectories(KnownDirectory& known, const Target& target)
 {
     if (Knows(known, target))
         return;
     known.length = 0;
-    if (CreateParentDirectories(target) == 0) {
-        known.length = ParentLength(target);
-        std::memcpy(known.path, target, known.length);
+    if (CreateParentDirectories(target.path) == 0) {
+        known.length = target.parent;
+        std::memcpy(known.path, target.path, known.length);
     }
 }
 
@@ -145,11 +151,14 @@ std::uint32_t BytesLeft(const MemoryStream& stream)
 // Judges the member before anything is created for it: its path, and for a
 // stored member whether its bytes are really there.
 bool MayWrite(const MemoryStream& stream, const MemberHeader& header, LzhDecoder* decoder, const char* folder,
-              const KnownDirectory& known, char (&target)[kPathRoom], std::int32_t start)
+              const KnownDirectory& known, Target& to, std::int32_t start)
 {
+    char (&target)[kPathRoom] = to.path;
     PathVerdict verdict = BuildTargetPath(folder, header, target);
-    if (verdict == PathVerdict::Accepted)
-        verdict = CheckLinks(target, Knows(known, target) ? known.length : std::strlen(folder));
+    if (verdict == PathVerdict::Accepted) {
+        to.parent = ParentLength(target);
+        verdict = CheckLinks(target, Knows(known, to) ? known.length : std::strlen(folder));
+    }
     if (verdict != PathVerdict::Accepted) {
         if (MemberReporter) {
             MemberReport report = {&header, target, start, MemberOutcome::PathRefused, verdict, 0,
@@ -175,7 +184,10 @@ bool MayWrite(const MemoryStream& stream, const MemberHeader& header, LzhDecoder
 int ExtractMember(MemoryStream& stream, const MemberHeader& header, const char* folder, KnownDirectory& known,
                   std::int32_t start)
 {
-    char target[kPathRoom] = "";
+    Target to;
+    to.path[0] = '\0';
+    to.parent = 0;
+    const char* const target = to.path;
     if (header.fileName[0] == '\0') {
         Report(header, target, start, MemberOutcome::DirectoryEntry);
         return kResultOk;
@@ -186,8 +198,8 @@ int ExtractMember(MemoryStream& stream, const MemberHeader& header, const char* 
         return kResultMemoryEmpty;
     }
     int result = kResultOk;
-    if (MayWrite(stream, header, decoder, folder, known, target, start)) {
-        MakeParentDirectories(known, target);
+    if (MayWrite(stream, header, decoder, folder, known, to, start)) {
+        MakeParentDirectories(known, to);
         if (decoder == StoredMarker)
             result = WriteStoredMember(stream, header, target, start);
         else

@@ -6,23 +6,14 @@
 
 #include "Crc16.h"
 #include "Lh5Copy.h"
+#include "Lh5Cursor.h"
 
-// The reader in registers. bitBuffer holds the next 16 bits of the data, the
-// earliest at the top; pendingByte holds the pendingBits bits of the last
-// byte read that have not entered it yet, left-aligned. `hold` keeps both in
-// one word: bitBuffer in its top 16 bits, the pending bits right below them,
-// zeros under those. `gap` is 8 - pendingBits: how far left the next byte
-// read goes, right below the 16 + pendingBits bits held. `next` is the
-// stream's position and `end` where ReadByte would stop delivering bytes.
-// The output loop works on a Cursor in local variables, where the compiler
-// can keep it in registers (the window's byte stores could otherwise alias
-// every field), and writes it back before anything reads the fields.
-struct Lh5Decoder::Cursor {
-    std::uint32_t hold;
-    int gap;
-    const std::uint8_t* next;
-    const std::uint8_t* end;
-};
+namespace {
+
+// Output bytes the CRC takes in after each symbol; see DecodeAll.
+constexpr std::uint32_t kCrcStep = 4;
+
+}  // namespace
 
 Lh5Decoder::Lh5Decoder(MemoryStream& stream)
     : status(0), source(stream), windowBits(kWindowBits), matchAdjust(kMatchAdjust),
@@ -55,30 +46,6 @@ void Lh5Decoder::Fail(int code, DecodeReason why)
     status = code;
 }
 
-Lh5Decoder::Cursor Lh5Decoder::LoadCursor() const
-{
-    Cursor r;
-    r.hold = (static_cast<std::uint32_t>(bitBuffer) << 16) | (static_cast<std::uint32_t>(pendingByte) << 8);
-    r.gap = 8 - pendingBits;
-    r.next = source.current;
-    r.end = source.current + (source.HasByte() ? source.available : 0);
-    return r;
-}
-
-void Lh5Decoder::StoreCursor(const Cursor& r)
-{
-    bitBuffer = static_cast<std::uint16_t>(r.hold >> 16);
-    pendingByte = static_cast<std::uint8_t>(r.hold >> 8);
-    pendingBits = static_cast<std::int8_t>(8 - r.gap);
-    source.available -= static_cast<std::int32_t>(r.next - source.current);
-    source.current = r.next;
-}
-
-inline std::uint32_t Lh5Decoder::TakeByte(Cursor& r)
-{
-    return __builtin_expect(r.next != r.end, 1) ? *r.next++ : DryByte();
-}
-
 // What ReadByte does where no byte is left: 0, and the stream's error set.
 // More than the read-ahead missing means bits past the payload were used:
 // the member's data has run out, and zeros would be decoded on.
@@ -88,25 +55,6 @@ std::uint8_t Lh5Decoder::DryByte()
     if (++dryReads > kReadAhead)
         Fail(kDecodeBroken, DecodeReason::DataExhausted);
     return 0;
-}
-
-// FillBits drops the top n bits (n up to 16 here) and takes a byte whenever
-// fewer than 16 bits are left, so the reader is always exactly two bytes
-// ahead of the bits used. It is the only place that takes bytes from the
-// stream. Starting from 16 or more bits, dropping at most 16 leaves at
-// least 0: one byte or two restore the 16.
-inline void Lh5Decoder::FillBits(Cursor& r, int n)
-{
-    r.hold <<= n;
-    r.gap += n;
-    if (r.gap <= 8)
-        return;
-    r.hold |= TakeByte(r) << r.gap;
-    r.gap -= 8;
-    if (r.gap > 8) {
-        r.hold |= TakeByte(r) << r.gap;
-        r.gap -= 8;
-    }
 }
 
 // The fields' form of FillBits, n up to 20: the reader's state depends only
@@ -210,20 +158,12 @@ std::uint16_t Lh5Decoder::DecodeOffset()
     return static_cast<std::uint16_t>((1u << (j - 1)) + GetBits(j - 1));
 }
 
-// DecodeSymbol on the cursor, with the block's symbol count in a register
-// (where a block size of 0 is counted as the 65,536 symbols it stands for).
-// The code length comes from beside the table entry, not from the symbol's
-// own entry in symbolLengths, so that both loads can start at once. Block
-// headers and codes longer than the table go through the fields.
-inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::uint32_t& symbols)
+// DecodeSymbol on the cursor, the block's symbol count aside (see
+// NextSymbol). The code length comes from beside the table entry, not from
+// the symbol's own entry in symbolLengths, so that both loads can start at
+// once. A code longer than the table goes through the fields.
+inline std::uint16_t Lh5Decoder::LookUpSymbol(Cursor& r)
 {
-    if (__builtin_expect(symbols == 0, 0)) {
-        StoreCursor(r);
-        ReadBlockHeader();
-        r = LoadCursor();
-        symbols = blockRemaining != 0 ? blockRemaining : kMaxBlockSymbols;
-    }
-    symbols -= 1;
     const std::uint32_t index = r.hold >> (32 - kSymbolTableBits);
     std::uint16_t s = symbolTable[index];
     if (__builtin_expect(s < kSymbolCount, 1)) {
@@ -234,6 +174,21 @@ inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::uint32_t& symbols)
     s = FinishLongSymbol(s);
     r = LoadCursor();
     return s;
+}
+
+// DecodeSymbol on the cursor, with the block's symbol count in a register
+// (where a block size of 0 is counted as the 65,536 symbols it stands for);
+// the block header goes through the fields.
+inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::uint32_t& symbols)
+{
+    if (__builtin_expect(symbols == 0, 0)) {
+        StoreCursor(r);
+        ReadBlockHeader();
+        r = LoadCursor();
+        symbols = blockRemaining != 0 ? blockRemaining : kMaxBlockSymbols;
+    }
+    symbols -= 1;
+    return LookUpSymbol(r);
 }
 
 // DecodeOffset on the cursor. The extra bits are taken from the top of the
@@ -312,26 +267,30 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
         const std::uint32_t left = originalSize - outputCount;
         std::uint8_t* const end = begin + (left < room ? left : room);
         std::uint8_t* at = begin;
+        const std::uint8_t* checked = begin;   // the CRC covers the output up to here
         std::uint32_t length = 0;   // a match the stretch could not take
         std::int32_t from = 0;
         while (at != end && status == 0) {
             const std::uint16_t s = NextSymbol(r, symbols);
             if (s < kLiteralCount) {
                 *at++ = static_cast<std::uint8_t>(s);
-                crc = UpdateCrc16(crcTable, crc, static_cast<std::uint8_t>(s));
-                continue;
+            } else {
+                length = static_cast<std::uint16_t>(s - matchAdjust);
+                const std::int32_t distance = static_cast<std::int32_t>(NextDistance(r));
+                const std::int32_t here = static_cast<std::int32_t>(at - window);
+                from = (here - distance - 1) & windowMask;
+                if (length > static_cast<std::uint32_t>(end - at) ||
+                    !lh5copy::CopyInside(window, here, from, length, windowSize))
+                    break;
+                at += length;
+                length = 0;
             }
-            length = static_cast<std::uint16_t>(s - matchAdjust);
-            const std::int32_t distance = static_cast<std::int32_t>(NextDistance(r));
-            const std::int32_t here = static_cast<std::int32_t>(at - window);
-            from = (here - distance - 1) & windowMask;
-            if (length > static_cast<std::uint32_t>(end - at) ||
-                !lh5copy::CopyInside(window, here, from, length, windowSize))
-                break;
-            crc = UpdateCrc16(crcTable, crc, at, length);
-            at += length;
-            length = 0;
+            if (at - checked >= kCrcStep) {
+                crc = UpdateCrc16(crcTable, crc, checked, kCrcStep);
+                checked += kCrcStep;
+            }
         }
+        crc = UpdateCrc16(crcTable, crc, checked, static_cast<std::uint32_t>(at - checked));
         const std::uint32_t produced = static_cast<std::uint32_t>(at - begin);
         windowPos += static_cast<std::int32_t>(produced);
         outputCount += produced;

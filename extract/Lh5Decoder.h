@@ -127,7 +127,7 @@ public:
 
 private:
     // The reader's fields and the stream's position, held in registers by
-    // the output loop (Lh5Decoder.cpp).
+    // the decoder's loops (Lh5Cursor.h).
     struct Cursor;
 
     void Fail(int code, DecodeReason why);
@@ -135,6 +135,7 @@ private:
     void FillBits(int n);
     std::uint16_t GetBits(int n);
     void FillBits(Cursor& r, int n);
+    std::uint32_t GetBits(Cursor& r, int n);
     Cursor LoadCursor() const;
     void StoreCursor(const Cursor& r);
     std::uint8_t DryByte();
@@ -150,6 +151,7 @@ private:
     bool FillTableLeaves(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
                          std::uint8_t* entryBits, std::uint32_t* start, const std::uint32_t* weight);
     void Flush(HFILE file);
+    std::uint16_t LookUpSymbol(Cursor& r);
     std::uint16_t NextSymbol(Cursor& r, std::uint32_t& symbols);
     std::uint32_t NextDistance(Cursor& r);
     std::uint16_t DecodeAll(HFILE file, std::uint32_t originalSize);

@@ -8,6 +8,7 @@
 // v = 7 one more for each further 1 bit (at most 13), plus the terminating
 // bit. The code-length code has a 2-bit zero count after its third length.
 #include "Lh5Decoder.h"
+#include "Lh5Cursor.h"
 
 #include <cstring>
 
@@ -25,6 +26,33 @@ constexpr int kLongRunBase = 20;
 constexpr int kLengthBias = 2;       // entry x >= 3 gives the length x - 2
 constexpr int kSmallLengthEscape = 7;
 constexpr int kZeroCountBits = 2;
+
+// Sets table entries begin..end-1 to the symbol and their entryBits to
+// its code length. A code of length L covers 2^(tableBits - L) entries
+// starting at a multiple of that count, so eight or more of them come in
+// aligned groups of eight, four in one group of four: a few wide moves
+// instead of a store per entry.
+void FillEntries(std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t begin, std::uint32_t end,
+                 std::uint16_t symbol, std::uint8_t length)
+{
+    const std::uint64_t symbols = symbol * 0x0001000100010001ull;   // four entries
+    const std::uint64_t lengths = length * 0x0101010101010101ull;  // eight entries
+    if (end - begin >= 8) {
+        for (std::uint32_t k = begin; k < end; k += 8) {
+            std::memcpy(table + k, &symbols, sizeof symbols);
+            std::memcpy(table + k + 4, &symbols, sizeof symbols);
+            std::memcpy(entryBits + k, &lengths, sizeof lengths);
+        }
+    } else if (end - begin == 4) {
+        std::memcpy(table + begin, &symbols, sizeof symbols);
+        std::memcpy(entryBits + begin, &lengths, 4);
+    } else {
+        for (std::uint32_t k = begin; k < end; ++k) {
+            table[k] = symbol;
+            entryBits[k] = length;
+        }
+    }
+}
 
 } // namespace
 
@@ -86,21 +114,30 @@ void Lh5Decoder::ReadSymbolCode()
         Fail(kDecodeBroken, DecodeReason::CountTooLarge);
         return;
     }
+    // The reader lives in registers here as in the output loop; a code
+    // longer than the table's 8 bits goes through the fields.
+    Cursor r = LoadCursor();
     int i = 0;
     while (i < n) {
-        std::uint16_t x = smallTable[bitBuffer >> 8];
-        if (x >= kSmallSymbolCount)
+        const std::uint32_t index = r.hold >> (32 - kSmallTableBits);
+        std::uint16_t x = smallTable[index];
+        if (x < kSmallSymbolCount) {
+            FillBits(r, smallEntryBits[index]);
+        } else {
+            StoreCursor(r);
             x = WalkTree(x, 0x80, kSmallSymbolCount, kMaxCodeLength - kSmallTableBits);
-        FillBits(smallLengths[x]);
+            FillBits(smallLengths[x]);
+            r = LoadCursor();
+        }
         if (x > kLongRun) {
             symbolLengths[i++] = static_cast<std::uint8_t>(x - kLengthBias);
             continue;
         }
         int run = 1;
         if (x == kShortRun)
-            run = GetBits(kShortRunBits) + kShortRunBase;
+            run = static_cast<int>(GetBits(r, kShortRunBits)) + kShortRunBase;
         else if (x == kLongRun)
-            run = GetBits(kLongRunBits) + kLongRunBase;
+            run = static_cast<int>(GetBits(r, kLongRunBits)) + kLongRunBase;
         static_assert(kRunOfOne == 0, "entry 0 is one zero length");
         if (run > kSymbolCount - i) {
             Fail(kDecodeBroken, DecodeReason::RunPastEnd);
@@ -109,6 +146,7 @@ void Lh5Decoder::ReadSymbolCode()
         std::memset(symbolLengths + i, 0, static_cast<std::size_t>(run));
         i += run;
     }
+    StoreCursor(r);
     if (i < kSymbolCount)
         std::memset(symbolLengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
     MakeTable(kSymbolCount, symbolLengths, kSymbolTableBits, symbolTable, symbolEntryBits);
@@ -174,9 +212,7 @@ bool Lh5Decoder::FillTableLeaves(int symbolCount, const std::uint8_t* lengths, i
             continue;
         const std::uint32_t end = start[L] + weight[L];
         if (L <= tableBits) {
-            for (std::uint32_t k = start[L]; k < end; ++k)
-                table[k] = static_cast<std::uint16_t>(s);
-            std::memset(entryBits + start[L], L, end - start[L]);
+            FillEntries(table, entryBits, start[L], end, static_cast<std::uint16_t>(s), static_cast<std::uint8_t>(L));
             start[L] = end;
             continue;
         }
