@@ -285,7 +285,7 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
                 at += length;
                 length = 0;
             }
-            if (at - checked >= kCrcStep) {
+            if (static_cast<std::uint32_t>(at - checked) >= kCrcStep) {
                 crc = UpdateCrc16(crcTable, crc, checked, kCrcStep);
                 checked += kCrcStep;
             }
