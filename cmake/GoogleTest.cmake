@@ -26,8 +26,6 @@ function(_zv_gtest_targets out)
     # Third-party code: its warnings are not ours to fail on.
     target_compile_options(gtest PRIVATE -w)
     target_compile_options(gtest_main PRIVATE -w)
-    # The win32 thread model has no std::mutex; see the header.
-    target_compile_options(gtest PUBLIC "SHELL:-include ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/GTestMingwNotification.h")
   endif()
   set(${out} gtest gtest_main PARENT_SCOPE)
 endfunction()
