@@ -23,6 +23,21 @@ inline void Move8(std::uint8_t* to, const std::uint8_t* from)
     std::memcpy(to, &v, sizeof v);
 }
 
+// A match of at most 16 bytes whose source and destination do not overlap,
+// with 16 bytes of window behind the destination and the source: one 16-byte
+// move, whatever the length, so that no branch depends on it. The move also
+// writes past the match; those bytes are read first and put back after.
+constexpr std::uint32_t kShortMatch = 16;
+
+inline void CopyShort(std::uint8_t* to, const std::uint8_t* from, std::uint32_t n)
+{
+    std::uint8_t match[kShortMatch], behind[kShortMatch];
+    std::memcpy(match, from, kShortMatch);
+    std::memcpy(behind, to + n, kShortMatch);
+    std::memcpy(to, match, kShortMatch);
+    std::memcpy(to + n, behind, kShortMatch);
+}
+
 // Source and destination do not overlap. The last step is placed so that it
 // ends at n, covering again a few bytes already copied, which is harmless
 // since the source does not change.
@@ -81,7 +96,11 @@ inline bool CopyInside(std::uint8_t* window, std::int32_t pos, std::int32_t from
     if (from + n > size)
         return false;
     if (from + n <= pos || pos + n <= from) {
-        CopyApart(window + pos, window + from, length);
+        const std::int32_t room = static_cast<std::int32_t>(kShortMatch);
+        if (n <= room && pos + n + room <= size && from + room <= size)
+            CopyShort(window + pos, window + from, length);
+        else
+            CopyApart(window + pos, window + from, length);
         return true;
     }
     if (from < pos) {
