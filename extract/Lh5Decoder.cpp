@@ -106,11 +106,15 @@ void Lh5Decoder::BeginDecode()
     InitBits();
     blockRemaining = 0;
     dryReads = 0;
-    // Tables that no block has built yet resolve to nothing valid.
+    // Tables that no block has built yet resolve to nothing valid, and the
+    // code lengths read with them are 0, not whatever the allocation held:
+    // a first block whose codes fail still decodes one symbol from them.
     std::memset(symbolTable, 0xFF, sizeof symbolTable);
     std::memset(smallTable, 0xFF, sizeof smallTable);
     std::memset(symbolEntryBits, 0, sizeof symbolEntryBits);
     std::memset(smallEntryBits, 0, sizeof smallEntryBits);
+    std::memset(symbolLengths, 0, sizeof symbolLengths);
+    std::memset(smallLengths, 0, sizeof smallLengths);
 }
 
 // A literal/length code longer than the table's 12 bits: the table entry is
