@@ -40,15 +40,22 @@ void Put32(std::vector<uint8_t>& h, uint32_t v)
     Put16(h, v >> 16);
 }
 
+// The archive's CRC-16 eight bytes at a step ("slicing by 8"): slice k is
+// the CRC of a byte followed by k zero bytes, so the eight lookups of a step
+// are independent of each other and only their XOR feeds the next step.
 struct Crc16Table {
-    uint16_t entry[256];
+    uint16_t slice[8][256];
     Crc16Table()
     {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
-            entry[i] = uint16_t(c);
+            slice[0][i] = uint16_t(c);
+        }
+        for (int k = 1; k < 8; ++k) {
+            for (uint32_t i = 0; i < 256; ++i)
+                slice[k][i] = uint16_t(slice[0][slice[k - 1][i] & 0xFF] ^ (slice[k - 1][i] >> 8));
         }
     }
 };
@@ -144,7 +151,7 @@ int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOpti
         for (PendingMember& m : batch)
             work.push_back(&m.work);
         if (options.method != kMethodLh0)
-            EncodeMembers(work, DefaultThreads());
+            EncodeMembers(work, options.threads > 0 ? options.threads : DefaultThreads());
         for (PendingMember& m : batch) {
             status = WriteMember(out, m, options, message);
             if (status != kPackOk)
@@ -163,9 +170,16 @@ int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOpti
 uint16_t Crc16(const uint8_t* data, size_t size)
 {
     static const Crc16Table table;
+    const uint16_t(&t)[8][256] = table.slice;
     uint32_t crc = 0;
-    for (size_t i = 0; i < size; ++i)
-        crc = table.entry[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const uint8_t* p = data + i;
+        crc = t[7][(p[0] ^ crc) & 0xFF] ^ t[6][p[1] ^ (crc >> 8)] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
+              t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+    }
+    for (; i < size; ++i)
+        crc = t[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return uint16_t(crc);
 }
 

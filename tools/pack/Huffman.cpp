@@ -76,7 +76,9 @@ int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* le
         return used;
     std::sort(sorted, sorted + used);
 
-    int depthCount[kMaxDepth] = {};
+    // Depths run from 0 to used - 1.
+    int depthCount[kMaxDepth];
+    std::fill(depthCount, depthCount + used, 0);
     CountDepths(sorted, used, depthCount);
     int deepest = used - 1;
     while (depthCount[deepest] == 0)

@@ -10,9 +10,11 @@ namespace lzhpack {
 
 // How hard the encoder tries.
 struct ParseSettings {
-    int maxChain;    // candidates looked at per position
-    int niceLength;  // a match this long ends the search, and no search
-                     // starts inside it
+    int maxChain;      // candidates looked at per position
+    int niceLength;    // a match this long ends the search, and no search
+                       // starts inside it
+    int followLength;  // inside a match this long no search either; each
+                       // position in it is offered the match shortened
 };
 
 // One match candidate: the nearest source found for that length.

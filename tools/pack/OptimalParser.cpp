@@ -56,16 +56,31 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
     sp.matches.clear();
     std::vector<MatchCandidate> found(size_t(finder.settings.maxChain) + 1);
     uint32_t skipUntil = begin;
+    uint32_t followUntil = begin;
+    MatchCandidate follow{0, 0};
     for (uint32_t p = begin; p < end; ++p) {
         sp.firstMatch[p - begin] = uint32_t(sp.matches.size());
         // Inside a long match the parse will not stop, so no search there.
         if (p < skipUntil)
             continue;
+        // Inside a fairly long one the parse may stop, but a search would
+        // mostly find the same match again, one byte shorter: offer that.
+        if (p < followUntil) {
+            follow.length = uint16_t(follow.length - 1);
+            if (follow.length >= kMinMatch)
+                sp.matches.push_back(follow);
+            continue;
+        }
         int count = FindMatches(finder, p, found.data());
         sp.matches.insert(sp.matches.end(), found.begin(), found.begin() + count);
-        if (count > 0 && found[count - 1].length >= finder.settings.niceLength) {
-            skipUntil = p + found[count - 1].length;
+        int longest = count > 0 ? found[count - 1].length : 0;
+        if (longest >= finder.settings.niceLength) {
+            skipUntil = p + uint32_t(longest);
             SkipPositions(finder, skipUntil);
+        } else if (longest >= finder.settings.followLength) {
+            follow = found[count - 1];
+            followUntil = p + uint32_t(longest);
+            SkipPositions(finder, followUntil);
         }
     }
     sp.firstMatch[n] = uint32_t(sp.matches.size());
