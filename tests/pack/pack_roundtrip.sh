@@ -124,7 +124,16 @@ check_status 64 --method lh6 "$work/a.lzh" "$work/src"
 check_status 64 "$work/a.lzh"
 check_status 66 "$work/a.lzh" "$work/no-such-file"
 SOURCE_DATE_EPOCH=soon check_status 64 "$work/a.lzh" "$work/src"
+check_status 64 --jobs 0 "$work/a.lzh" "$work/src"
+check_status 64 --jobs 9 "$work/a.lzh" "$work/src"
 ok "bad arguments"
+
+# The thread count changes the time, never the archive.
+for jobs in 1 3; do
+  "$lzhtool" pack --jobs "$jobs" "$work/jobs$jobs.lzh" "$work/src" || fail "--jobs $jobs: pack failed"
+  cmp -s "$work/jobs$jobs.lzh" "$work/l1-auto.lzh" || fail "--jobs $jobs: the archive differs from the default's"
+done
+ok "thread counts"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

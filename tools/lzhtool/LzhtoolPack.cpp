@@ -1,4 +1,4 @@
-// lzhtool pack [--level 0|1] [--method auto|lh5|lh0] ARCHIVE PATH...
+// lzhtool pack [--level 0|1] [--method auto|lh5|lh0] [--jobs 1-8] ARCHIVE PATH...
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ArchiveWriter.h"
+#include "ParallelEncode.h"
 #include "Commands.h"
 #include "PackInputs.h"
 
@@ -54,7 +55,7 @@ int ParseOptions(int argc, char** argv, lzhpack::PackOptions& options, std::stri
     int i = 0;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
         std::string option = argv[i];
-        if (option != "--level" && option != "--method") {
+        if (option != "--level" && option != "--method" && option != "--jobs") {
             message = "pack: unknown option '" + option + "'";
             return -1;
         }
@@ -71,13 +72,16 @@ int ParseOptions(int argc, char** argv, lzhpack::PackOptions& options, std::stri
             options.method = lzhpack::kMethodLh5;
         } else if (option == "--method" && value == "lh0") {
             options.method = lzhpack::kMethodLh0;
+        } else if (option == "--jobs" && value.size() == 1 && value[0] >= '1' &&
+                   value[0] <= '0' + lzhpack::kMaxThreads) {
+            options.threads = value[0] - '0';
         } else {
             message = "pack: bad value '" + value + "' for " + option;
             return -1;
         }
     }
     if (argc - i < 2) {
-        message = "pack: usage: lzhtool pack [--level 0|1] [--method auto|lh5|lh0] ARCHIVE PATH...";
+        message = "pack: usage: lzhtool pack [--level 0|1] [--method auto|lh5|lh0] [--jobs 1-8] ARCHIVE PATH...";
         return -1;
     }
     return i;

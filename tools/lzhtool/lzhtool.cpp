@@ -7,7 +7,7 @@
 static const char kUsage[] =
     "usage: lzhtool extract [--codepage 932] ARCHIVE FOLDER\n"
     "       lzhtool list ARCHIVE\n"
-    "       lzhtool pack [--level 0|1] [--method auto|lh5|lh0] ARCHIVE PATH...\n"
+    "       lzhtool pack [--level 0|1] [--method auto|lh5|lh0] [--jobs 1-8] ARCHIVE PATH...\n"
     "\n"
     "extract  installs every member of ARCHIVE under FOLDER as the installer does;\n"
     "         the exit status is the extraction result (0 success, 2 to 9 failures)\n"

@@ -18,6 +18,7 @@ struct PackOptions {
     PackMethod method = kMethodAuto;
     bool capTime = false;   // SOURCE_DATE_EPOCH is set
     time_t latestTime = 0;  // its value: no stamp is later
+    int threads = 0;        // compressing threads; 0: one per processor (DefaultThreads)
 };
 
 // One member as it will be written.

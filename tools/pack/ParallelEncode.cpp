@@ -9,8 +9,6 @@ namespace lzhpack {
 
 namespace {
 
-constexpr int kMaxThreads = 8;
-
 struct PartTask {
     MemberWork* member;
     uint32_t begin;

@@ -12,6 +12,7 @@
 namespace lzhpack {
 
 constexpr uint32_t kPartBytes = 1u << 20;
+constexpr int kMaxThreads = 8;
 
 struct MemberWork {
     std::vector<uint8_t> data;  // the member's bytes
