@@ -72,7 +72,20 @@ def table_cases():
     for value in (14, 15):
         cases.append(("off_single_%d" % value, raw_block(64, ("single", 3), match,
                                                          ("single", value), ZEROS)))
-    return [table_case(name, bw) for name, bw in cases] + [stale_tree_case()]
+    return [table_case(name, bw) for name, bw in cases] + [stale_tree_case()] + regression_cases()
+
+
+# Found by fuzz_extract: its first block's code-length code leaves the
+# symbol code unread, so the first symbol is looked up in tables and code
+# lengths that no block has written (memcheck sees the read; with garbage
+# there, the bit reader was asked to drop more than 32 bits).
+FIRST_BLOCK_UNREAD = bytes.fromhex("279c9092492492db6dff555d" + "dd" * 12)
+
+
+def regression_cases():
+    body = archive(stored(*FIRST), hostile(FIRST_BLOCK_UNREAD, 39, 0xBE58), lh5(*LATER))
+    return [Case("table.regression_first_block_unread", body, expect=dict(BOTH),
+                 optional={HOSTILE_NAME: None})]
 
 
 def deep_block(symbols):

@@ -3,7 +3,7 @@
 figures: cases, failures, hangs, crashes, escapes, files left behind, the
 largest ratio of bytes written to archive bytes and the slowest run.
 
-    hazards.py --lzhtool PATH [--group NAME]... [--seeds DIR] [--verbose]
+    hazards.py --lzhtool PATH [--group NAME]... [--seeds DIR] [--memcheck] [--verbose]
     hazards.py --write DIR          writes every fixed crafted archive to DIR
 
 Exit status: 0 all cases held, 1 a case failed, 77 the group cannot run here
@@ -35,7 +35,9 @@ def all_groups():
     return groups
 
 
-def cannot_run(cases):
+def cannot_run(cases, memcheck):
+    if memcheck and not shutil.which("valgrind"):
+        return "valgrind is missing"
     if any(c.as_nobody for c in cases) and os.getuid() == 0 and not shutil.which("setpriv"):
         return "setpriv is missing: cannot drop to an unprivileged user"
     return None
@@ -43,7 +45,7 @@ def cannot_run(cases):
 
 def run_group(name, make, args):
     cases = make(args.seeds) if name == "mutations" else make()
-    reason = cannot_run(cases)
+    reason = cannot_run(cases, args.memcheck)
     if reason:
         print("hazards %s: skipped: %s" % (name, reason))
         return SKIP
@@ -53,7 +55,7 @@ def run_group(name, make, args):
     failed = []
     try:
         for case in cases:
-            problems = verdict.run_case(args.lzhtool, case, base, figures)
+            problems = verdict.run_case(args.lzhtool, case, base, figures, args.memcheck)
             if problems:
                 failed.append((case.name, problems))
     finally:
@@ -94,6 +96,8 @@ def main():
     parser.add_argument("--group", action="append", help="one of: " + ", ".join(all_groups()))
     parser.add_argument("--seeds", help="folder of good archives to mutate")
     parser.add_argument("--write", help="write the crafted archives to this folder and stop")
+    parser.add_argument("--memcheck", action="store_true",
+                        help="run lzhtool under valgrind's memcheck (a build without sanitizers)")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
     if args.write:

@@ -28,7 +28,7 @@ def parents(rel):
     return out
 
 
-def run_case(lzhtool, case, base, figures):
+def run_case(lzhtool, case, base, figures, memcheck=False):
     box = harness.Sandbox(base, case)
     try:
         if case.plant:
@@ -43,7 +43,7 @@ def run_case(lzhtool, case, base, figures):
         cwd = None
         if case.relative_folder:
             cwd, folder = os.path.split(box.folder)
-        outcome = harness.run_extract(lzhtool, archive_path, folder, case, cwd)
+        outcome = harness.run_extract(lzhtool, archive_path, folder, case, cwd, memcheck)
         outside_after = harness.snapshot(box.root, skip=box.folder)
         inside_after = harness.tree(box.folder)
     finally:
