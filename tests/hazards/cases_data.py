@@ -9,7 +9,7 @@ from harness import Case
 from lzhcraft import (archive, lh5, stored, crc16, BitWriter, single_symbol_block, lh5_literals,
                       lh5_tokens)
 from cases_paths import FIRST, LATER, BOTH
-from cases_decoder import HOSTILE_NAME, UNLIKELY_CRC, hostile, deep_block, deep_valid_case
+from cases_decoder import HOSTILE_NAME, hostile, deep_block, deep_valid_case
 
 FIRST_ONLY = {FIRST[0]: FIRST[1]}
 TEXT = b"The quick brown fox jumps over the lazy dog. " * 12

@@ -4,9 +4,7 @@ symbols, tree walks into children never set, data that ends inside a block
 header, and a few bytes that ask for gigabytes."""
 
 from harness import Case
-from lzhcraft import (archive, lh5, stored, crc16, BitWriter, raw_block, cl_entries,
-                      canonical_codes, single_symbol_block, lh5_literals, lh5_tokens,
-                      CL_LENGTHS)
+from lzhcraft import archive, lh5, stored, crc16, raw_block, cl_entries, canonical_codes, CL_LENGTHS
 from cases_paths import FIRST, LATER, BOTH
 
 HOSTILE_NAME = b"hostile.bin"

@@ -21,8 +21,6 @@ import subprocess
 import tempfile
 import time
 
-import lzhcraft
-
 TIMEOUT = 10.0
 DEFAULT_FSIZE_LIMIT = 64 << 20
 NOBODY = 65534
