@@ -237,6 +237,12 @@ def print_decode(results, rounds):
         else:
             note = 'DIFFERS from the corpus (exit %s)' % '/'.join(map(str, sorted(e['rc'])))
         print('%-7s %-8s %-8s %10.1f %12s %9d  %s' % (name, packer, tool, wall, '(%.1f)' % cpu, peak, note))
+    print('ceiling: lzh_ceiling writes the same files doing only the per-byte work of any decoder of this design')
+    print('\nlzhtool\'s median MB/s over the others\' on the same archive:')
+    for name, packer in DECODE_ARCHIVES:
+        mbs = {t: statistics.median(x[0] for x in results[(name, packer, t)]['runs']) for t in ('lzhtool', '7zz', 'ceiling')}
+        print('  %-7s %-8s  vs 7zz %.2f   vs ceiling %.2f' % (name, packer, mbs['lzhtool'] / mbs['7zz'],
+                                                           mbs['lzhtool'] / mbs['ceiling']))
 
 
 def print_pack(times, sizes, corpus, single_label):
@@ -253,7 +259,8 @@ def print_pack(times, sizes, corpus, single_label):
                                                          source_bytes / wall / 1e6,
                                                          '(%.2f)' % (source_bytes / cpu / 1e6),
                                                          max(x[2] for x in runs)))
-    print('lzhtool: default threads; lzhtool-1: %s' % single_label)
+    print('lzhtool: default threads (one per processor, %d here); lzhtool-1: %s' % (min(os.cpu_count() or 1, 8),
+                                                                                  single_label))
     print('\nArchive sizes of the other sets (bytes):')
     for name in SETS[1:]:
         print('  %-7s jlha %10d   lzhtool %10d   ratio %.4f' % (name, sizes[(name, 'jlha')], sizes[(name, 'lzhtool')],
