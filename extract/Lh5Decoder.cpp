@@ -10,8 +10,13 @@
 
 namespace {
 
-// Output bytes the CRC takes in after each symbol; see DecodeAll.
-constexpr std::uint32_t kCrcStep = 4;
+// How the CRC-16 follows the output in DecodeAll: after a match it takes in
+// two bytes more than after a literal, and a further run of kCrcCatchUp
+// bytes once kCrcBacklog or more wait.
+constexpr std::uint32_t kCrcAfterMatch = 2;
+constexpr std::uint32_t kCrcBacklog = 16;
+constexpr std::uint32_t kCrcCatchUp = 8;
+static_assert(1 + kCrcAfterMatch <= kMatchMinLength, "a match adds at least the bytes taken in after it");
 
 }  // namespace
 
@@ -255,6 +260,15 @@ std::uint16_t Lh5Decoder::CopyAcrossEdges(HFILE file, std::int32_t from, std::ui
 // not wrap around the window is copied by Lh5Copy.h; one that does not ends
 // the stretch and goes byte by byte, flushing the window on its way. A
 // literal or a fitting match never needs to be cut at the member's size.
+//
+// The CRC-16 follows the output a little behind, reading it back from the
+// window, still one byte at a time and in order: one byte after every symbol
+// (each adds one at least), two more after a match (which adds three at
+// least), eight more whenever sixteen or more wait, and the rest when the
+// stretch ends, before the window is written out or overwritten. The CRC is
+// a chain of dependent table lookups; taken this way it runs alongside the
+// decoding of the next symbols instead of stalling it after every match, and
+// no branch depends on a match's length.
 std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
 {
     // Built here rather than by the caller, so that the table is found from
@@ -288,11 +302,14 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
                     break;
                 at += length;
                 length = 0;
+                crc = UpdateCrc16(crcTable, crc, checked, kCrcAfterMatch);
+                checked += kCrcAfterMatch;
+                if (static_cast<std::uint32_t>(at - checked) >= kCrcBacklog) {
+                    crc = UpdateCrc16(crcTable, crc, checked, kCrcCatchUp);
+                    checked += kCrcCatchUp;
+                }
             }
-            if (static_cast<std::uint32_t>(at - checked) >= kCrcStep) {
-                crc = UpdateCrc16(crcTable, crc, checked, kCrcStep);
-                checked += kCrcStep;
-            }
+            crc = UpdateCrc16(crcTable, crc, *checked++);
         }
         crc = UpdateCrc16(crcTable, crc, checked, static_cast<std::uint32_t>(at - checked));
         const std::uint32_t produced = static_cast<std::uint32_t>(at - begin);
