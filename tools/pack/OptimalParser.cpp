@@ -53,13 +53,17 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
 {
     uint32_t n = end - begin;
     sp.firstMatch.resize(n + 1);
-    sp.matches.clear();
-    std::vector<MatchCandidate> found(size_t(finder.settings.maxChain) + 1);
+    // The finder writes straight into the list, which always has room for
+    // one more position's candidates; `used` counts those kept.
+    const size_t room = size_t(finder.settings.maxChain) + 1;
+    size_t used = 0;
     uint32_t skipUntil = begin;
     uint32_t followUntil = begin;
     MatchCandidate follow{0, 0};
     for (uint32_t p = begin; p < end; ++p) {
-        sp.firstMatch[p - begin] = uint32_t(sp.matches.size());
+        sp.firstMatch[p - begin] = uint32_t(used);
+        if (sp.matches.size() < used + room)
+            sp.matches.resize(2 * (used + room));
         // Inside a long match the parse will not stop, so no search there.
         if (p < skipUntil)
             continue;
@@ -68,11 +72,12 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
         if (p < followUntil) {
             follow.length = uint16_t(follow.length - 1);
             if (follow.length >= kMinMatch)
-                sp.matches.push_back(follow);
+                sp.matches[used++] = follow;
             continue;
         }
-        int count = FindMatches(finder, p, found.data());
-        sp.matches.insert(sp.matches.end(), found.begin(), found.begin() + count);
+        MatchCandidate* found = sp.matches.data() + used;
+        int count = FindMatches(finder, p, found);
+        used += size_t(count);
         int longest = count > 0 ? found[count - 1].length : 0;
         if (longest >= finder.settings.niceLength) {
             skipUntil = p + uint32_t(longest);
@@ -83,7 +88,7 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
             SkipPositions(finder, followUntil);
         }
     }
-    sp.firstMatch[n] = uint32_t(sp.matches.size());
+    sp.firstMatch[n] = uint32_t(used);
 }
 
 
