@@ -8,8 +8,8 @@
 # --time     seconds per target (default 60); new inputs gather in
 #            DIR/fuzz-work/TARGET and are kept between runs
 # --build    binary folder (default build/fuzz, the preset's)
-# --merge    afterwards, shrink the checked-in corpus to the inputs that
-#            cover everything the work corpus and it cover together
+# --merge    afterwards, shrink the checked-in corpus to inputs that reach
+#            every edge the work corpus and it reach together
 #            (files named regression-* are always kept)
 # --ci       bounded run for the test command: FUZZ_CI_SECONDS (default 25)
 #            per target from a throw-away copy of the corpus, then replay
@@ -88,7 +88,8 @@ for target in "${targets[@]}"; do
   if [ "$merge" = 1 ] && [ "$failed" = 0 ]; then
     merged="$scratch/merged-$target"
     mkdir -p "$merged"
-    "$bin" -merge=1 "${flags[@]}" "$merged" "$corpus" "$work" >>"$log" 2>&1
+    # Edges only, not hit counts: one input per edge keeps the corpus small.
+    "$bin" -merge=1 -use_counters=0 "${flags[@]}" "$merged" "$corpus" "$work" >>"$log" 2>&1
     # Inputs that once made a target fail stay under their own names.
     find "$corpus" -type f ! -name 'regression-*' -delete
     cp "$merged"/* "$corpus"/
