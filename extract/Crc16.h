@@ -20,19 +20,19 @@ inline std::uint16_t UpdateCrc16(const Crc16Table& table, std::uint16_t crc, std
     return static_cast<std::uint16_t>(table.entry[(crc ^ byte) & 0xFF] ^ (crc >> 8));
 }
 
-// The update above for each of count bytes, in order; four to a pass, which
-// keeps the loop's own counting off most bytes.
+// The update above for each of count bytes, in order; eight to a pass, which
+// keeps the loop's own counting off most bytes. The bytes are walked by
+// pointer, so that each is read at a fixed offset from it.
 inline std::uint16_t UpdateCrc16(const Crc16Table& table, std::uint16_t crc, const std::uint8_t* bytes,
                                  std::uint32_t count)
 {
-    std::uint32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        crc = UpdateCrc16(table, crc, bytes[i]);
-        crc = UpdateCrc16(table, crc, bytes[i + 1]);
-        crc = UpdateCrc16(table, crc, bytes[i + 2]);
-        crc = UpdateCrc16(table, crc, bytes[i + 3]);
+    constexpr int kPass = 8;
+    const std::uint8_t* const end = bytes + count;
+    for (; end - bytes >= kPass; bytes += kPass) {
+        for (int i = 0; i < kPass; ++i)
+            crc = UpdateCrc16(table, crc, bytes[i]);
     }
-    for (; i < count; ++i)
-        crc = UpdateCrc16(table, crc, bytes[i]);
+    for (; bytes != end; ++bytes)
+        crc = UpdateCrc16(table, crc, *bytes);
     return crc;
 }

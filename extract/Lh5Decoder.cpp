@@ -167,11 +167,23 @@ std::uint16_t Lh5Decoder::DecodeOffset()
     return static_cast<std::uint16_t>((1u << (j - 1)) + GetBits(j - 1));
 }
 
+// Where the output loop writes: from `at` up to `end`. The loop tests no
+// status per symbol. A failure found on one of its cold paths (a block
+// header, a code longer than its table) moves `end` to just past `at`, so
+// that the symbol in hand is still processed and the loop ends at its next
+// test, as the status test after every symbol would have it. A failure of
+// the hot path, data that has run out, lets the stretch run to its end on
+// zeros, at most a window's worth, before the status stops the decoding.
+struct Lh5Decoder::Stretch {
+    std::uint8_t* at;
+    std::uint8_t* end;
+};
+
 // DecodeSymbol on the cursor, the block's symbol count aside (see
 // NextSymbol). The code length comes from beside the table entry, not from
 // the symbol's own entry in symbolLengths, so that both loads can start at
 // once. A code longer than the table goes through the fields.
-inline std::uint16_t Lh5Decoder::LookUpSymbol(Cursor& r)
+inline std::uint16_t Lh5Decoder::LookUpSymbol(Cursor& r, Stretch& out)
 {
     const std::uint32_t index = r.hold >> (32 - kSymbolTableBits);
     std::uint16_t s = symbolTable[index];
@@ -182,43 +194,48 @@ inline std::uint16_t Lh5Decoder::LookUpSymbol(Cursor& r)
     StoreCursor(r);
     s = FinishLongSymbol(s);
     r = LoadCursor();
+    if (status != 0)
+        out.end = out.at + 1;
     return s;
 }
 
-// DecodeSymbol on the cursor, with the block's symbol count in a register
-// (where a block size of 0 is counted as the 65,536 symbols it stands for);
-// the block header goes through the fields.
-inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::uint32_t& symbols)
+// DecodeSymbol on the cursor. symbolsOwed is what the block owes after the
+// symbol being decoded: one decrement and a sign test per symbol, where a
+// block size of 0 stands for the 65,536 symbols it counts. The block header
+// goes through the fields.
+inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::int32_t& symbolsOwed, Stretch& out)
 {
-    if (__builtin_expect(symbols == 0, 0)) {
+    if (__builtin_expect(--symbolsOwed < 0, 0)) {
         StoreCursor(r);
         ReadBlockHeader();
         r = LoadCursor();
-        symbols = blockRemaining != 0 ? blockRemaining : kMaxBlockSymbols;
+        symbolsOwed = static_cast<std::int32_t>(blockRemaining != 0 ? blockRemaining : kMaxBlockSymbols) - 1;
+        if (status != 0)
+            out.end = out.at + 1;
     }
-    symbols -= 1;
-    return LookUpSymbol(r);
+    return LookUpSymbol(r, out);
 }
 
-// DecodeOffset on the cursor. The extra bits are taken from the top of the
-// 32-bit word shifted left by their count: nothing for j = 1.
-inline std::uint32_t Lh5Decoder::NextDistance(Cursor& r)
+// DecodeOffset on the cursor: one lookup and one FillBits take the code
+// and the distance's extra bits together, from the tables that
+// PrepareDistances derives from the offset code. Entries it marks slow
+// (a code longer than the table, or more than 16 bits in all) go through
+// DecodeOffset itself.
+inline std::uint32_t Lh5Decoder::NextDistance(Cursor& r, Stretch& out)
 {
     const std::uint32_t index = r.hold >> (32 - kSmallTableBits);
-    std::uint32_t j = smallTable[index];
-    if (__builtin_expect(j < static_cast<std::uint32_t>(offsetSymbols), 1)) {
-        FillBits(r, smallEntryBits[index]);
-    } else {
-        StoreCursor(r);
-        j = FinishLongOffset(static_cast<std::uint16_t>(j));
-        r = LoadCursor();
+    const int bits = distanceEntryBits[index];
+    if (__builtin_expect(bits <= kMaxCodeLength, 1)) {
+        const std::uint32_t top = static_cast<std::uint32_t>((static_cast<std::uint64_t>(r.hold) << bits) >> 32);
+        FillBits(r, bits);
+        return top + distanceEntryAdjust[index];
     }
-    if (j == 0)
-        return 0;
-    const int extra = static_cast<int>(j) - 1;
-    const std::uint32_t value = static_cast<std::uint32_t>((static_cast<std::uint64_t>(r.hold) << extra) >> 32);
-    FillBits(r, extra);
-    return (1u << extra) + value;
+    StoreCursor(r);
+    const std::uint32_t distance = DecodeOffset();
+    r = LoadCursor();
+    if (status != 0)
+        out.end = out.at;
+    return distance;
 }
 
 // The window is the output buffer: it goes to the file whole whenever it
@@ -275,44 +292,48 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
     // the stack pointer and takes no register of its own.
     Crc16Table crcTable;
     BuildCrc16Table(crcTable);
+    // The window's fields, read once: the loop's byte stores could alias them.
+    std::uint8_t* const base = window;
+    const std::int32_t size = windowSize;
+    const std::int32_t mask = windowMask;
+    const std::int32_t lengthAdjust = matchAdjust;
     Cursor r = LoadCursor();
-    std::uint32_t symbols = blockRemaining;
+    std::int32_t symbolsOwed = blockRemaining;
     std::uint16_t crc = 0;
     // Each stretch adds at least one byte to the output, or fails the member.
     while (outputCount != originalSize && status == 0) {
-        std::uint8_t* const begin = window + windowPos;
-        const std::uint32_t room = static_cast<std::uint32_t>(windowSize - windowPos);
+        std::uint8_t* const begin = base + windowPos;
+        const std::uint32_t room = static_cast<std::uint32_t>(size - windowPos);
         const std::uint32_t left = originalSize - outputCount;
-        std::uint8_t* const end = begin + (left < room ? left : room);
-        std::uint8_t* at = begin;
+        Stretch out = {begin, begin + (left < room ? left : room)};
         const std::uint8_t* checked = begin;   // the CRC covers the output up to here
         std::uint32_t length = 0;   // a match the stretch could not take
         std::int32_t from = 0;
-        while (at != end && status == 0) {
-            const std::uint16_t s = NextSymbol(r, symbols);
+        while (out.at != out.end) {
+            const std::uint16_t s = NextSymbol(r, symbolsOwed, out);
             if (s < kLiteralCount) {
-                *at++ = static_cast<std::uint8_t>(s);
+                *out.at++ = static_cast<std::uint8_t>(s);
             } else {
-                length = static_cast<std::uint16_t>(s - matchAdjust);
-                const std::int32_t distance = static_cast<std::int32_t>(NextDistance(r));
-                const std::int32_t here = static_cast<std::int32_t>(at - window);
-                from = (here - distance - 1) & windowMask;
-                if (length > static_cast<std::uint32_t>(end - at) ||
-                    !lh5copy::CopyInside(window, here, from, length, windowSize))
+                length = static_cast<std::uint16_t>(s - lengthAdjust);
+                const std::int32_t distance = static_cast<std::int32_t>(NextDistance(r, out));
+                const std::int32_t here = static_cast<std::int32_t>(out.at - base);
+                from = (here - distance - 1) & mask;
+                if (length > static_cast<std::uint32_t>(out.end - out.at) ||
+                    !lh5copy::CopyInside(base, here, from, length, size))
                     break;
-                at += length;
+                out.at += length;
                 length = 0;
                 crc = UpdateCrc16(crcTable, crc, checked, kCrcAfterMatch);
                 checked += kCrcAfterMatch;
-                if (static_cast<std::uint32_t>(at - checked) >= kCrcBacklog) {
+                if (static_cast<std::uint32_t>(out.at - checked) >= kCrcBacklog) {
                     crc = UpdateCrc16(crcTable, crc, checked, kCrcCatchUp);
                     checked += kCrcCatchUp;
                 }
             }
             crc = UpdateCrc16(crcTable, crc, *checked++);
         }
-        crc = UpdateCrc16(crcTable, crc, checked, static_cast<std::uint32_t>(at - checked));
-        const std::uint32_t produced = static_cast<std::uint32_t>(at - begin);
+        crc = UpdateCrc16(crcTable, crc, checked, static_cast<std::uint32_t>(out.at - checked));
+        const std::uint32_t produced = static_cast<std::uint32_t>(out.at - begin);
         windowPos += static_cast<std::int32_t>(produced);
         outputCount += produced;
         if (length != 0) {
@@ -322,12 +343,12 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
                 length = originalSize - outputCount;
             outputCount += length;
             crc = CopyAcrossEdges(file, from, length, crc, crcTable);
-        } else if (windowPos == windowSize) {
+        } else if (windowPos == size) {
             Flush(file);
         }
     }
     StoreCursor(r);
-    blockRemaining = static_cast<std::uint16_t>(symbols);
+    blockRemaining = static_cast<std::uint16_t>(symbolsOwed);
     return crc;
 }
 

@@ -42,6 +42,8 @@ constexpr std::uint8_t kWindowFill = 0x20;
 constexpr int kReadAhead = 2;
 // Marks a table entry that no valid code reaches; any lookup of it fails.
 constexpr std::uint16_t kInvalidEntry = 0xFFFF;
+// A distanceEntryBits value above any number of bits the reader holds.
+constexpr std::uint8_t kSlowDistance = 0xFF;
 static_assert(kInvalidEntry >= kChildCount, "never a node or a symbol");
 
 // Results of Extract.
@@ -124,11 +126,21 @@ public:
     // instead of waiting for the symbol to look up symbolLengths.
     std::uint8_t symbolEntryBits[kSymbolTableSize];
     std::uint8_t smallEntryBits[kSmallTableSize];   // the same beside smallTable
+    // The offset code's table once more, with each distance's extra bits
+    // folded in (PrepareDistances in Lh5Tables.cpp): the bits that a table
+    // index stands for, code and extra bits together (kSlowDistance where
+    // the output loop must take DecodeOffset's way), and what turns those
+    // bits, read as one number, into the distance.
+    std::uint8_t distanceEntryBits[kSmallTableSize];
+    std::uint32_t distanceEntryAdjust[kSmallTableSize];
 
 private:
     // The reader's fields and the stream's position, held in registers by
     // the decoder's loops (Lh5Cursor.h).
     struct Cursor;
+    // The part of the window that the output loop fills before it tests
+    // anything else (Lh5Decoder.cpp).
+    struct Stretch;
 
     void Fail(int code, DecodeReason why);
     void InitBits();
@@ -146,14 +158,21 @@ private:
     void ReadBlockHeader();
     void ReadSmallCode(int symbolCount, int countBits, int skipIndex);
     void ReadSymbolCode();
+    void PrepareDistances();
+    // The symbols that have a code, and how many codes each length has
+    // (Lh5Tables.cpp).
+    struct CodeCensus;
     void MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
                    std::uint8_t* entryBits);
-    bool FillTableLeaves(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
-                         std::uint8_t* entryBits, std::uint32_t* start, const std::uint32_t* weight);
+    void BuildTable(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
+                    std::uint16_t* table, std::uint8_t* entryBits);
+    bool FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
+                         std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t* start,
+                         const std::uint32_t* weight);
     void Flush(HFILE file);
-    std::uint16_t LookUpSymbol(Cursor& r);
-    std::uint16_t NextSymbol(Cursor& r, std::uint32_t& symbols);
-    std::uint32_t NextDistance(Cursor& r);
+    std::uint16_t LookUpSymbol(Cursor& r, Stretch& out);
+    std::uint16_t NextSymbol(Cursor& r, std::int32_t& symbolsOwed, Stretch& out);
+    std::uint32_t NextDistance(Cursor& r, Stretch& out);
     std::uint16_t DecodeAll(HFILE file, std::uint32_t originalSize);
     std::uint16_t CopyAcrossEdges(HFILE file, std::int32_t from, std::uint32_t length, std::uint16_t crc,
                                   const Crc16Table& crcTable);

@@ -29,21 +29,27 @@ constexpr int kZeroCountBits = 2;
 
 // Sets table entries begin..end-1 to the symbol and their entryBits to
 // its code length. A code of length L covers 2^(tableBits - L) entries
-// starting at a multiple of that count, so eight or more of them come in
-// aligned groups of eight, four in one group of four: a few wide moves
-// instead of a store per entry.
+// starting at a multiple of that count, so sixteen or more of them come in
+// aligned groups of sixteen, eight or four in one such group: a few wide
+// moves instead of a store per entry.
 void FillEntries(std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t begin, std::uint32_t end,
                  std::uint16_t symbol, std::uint8_t length)
 {
     const std::uint64_t symbols = symbol * 0x0001000100010001ull;   // four entries
     const std::uint64_t lengths = length * 0x0101010101010101ull;  // eight entries
-    if (end - begin >= 8) {
-        for (std::uint32_t k = begin; k < end; k += 8) {
-            std::memcpy(table + k, &symbols, sizeof symbols);
-            std::memcpy(table + k + 4, &symbols, sizeof symbols);
+    const std::uint32_t run = end - begin;
+    if (run >= 16) {
+        for (std::uint32_t k = begin; k < end; k += 16) {
+            for (std::uint32_t i = 0; i < 16; i += 4)
+                std::memcpy(table + k + i, &symbols, sizeof symbols);
             std::memcpy(entryBits + k, &lengths, sizeof lengths);
+            std::memcpy(entryBits + k + 8, &lengths, sizeof lengths);
         }
-    } else if (end - begin == 4) {
+    } else if (run == 8) {
+        std::memcpy(table + begin, &symbols, sizeof symbols);
+        std::memcpy(table + begin + 4, &symbols, sizeof symbols);
+        std::memcpy(entryBits + begin, &lengths, sizeof lengths);
+    } else if (run == 4) {
         std::memcpy(table + begin, &symbols, sizeof symbols);
         std::memcpy(entryBits + begin, &lengths, 4);
     } else {
@@ -56,12 +62,59 @@ void FillEntries(std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t be
 
 } // namespace
 
+// A code's symbols that have a length, in increasing order, and the number of
+// codes of each length. Most of the 510 literal/length symbols of a block
+// have none, so the table is built from this list rather than by passing
+// over every length twice.
+struct Lh5Decoder::CodeCensus {
+    std::uint16_t used[kSymbolCount];
+    int usedCount;
+    std::uint32_t count[kLengthSlots];
+};
+
 void Lh5Decoder::ReadBlockHeader()
 {
     blockRemaining = GetBits(kBlockSizeBits);
     ReadSmallCode(kSmallSymbolCount, kSmallCountBits, kSmallSkipIndex);
     ReadSymbolCode();
     ReadSmallCode(offsetSymbols, offsetCountBits, kNoSkip);
+    PrepareDistances();
+}
+
+// Derives the output loop's distance tables from smallTable and
+// smallEntryBits, whatever they hold (after a failed offset code, the
+// code-length code's table, as DecodeOffset would use it): for every index,
+// the code's length plus the extra bits of its distance, and the number that,
+// added to those bits read as one number, gives the distance. The code is the
+// top `length` bits of the index, so with j - 1 extra bits the bits read are
+// code * 2^(j-1) + extra, and the distance is 2^(j-1) + extra.
+// A code of length L fills an aligned run of 2^(8 - L) entries with one
+// symbol, and the values are the same over the run: a few wide moves each.
+void Lh5Decoder::PrepareDistances()
+{
+    for (int k = 0; k < kSmallTableSize;) {
+        const std::uint32_t j = smallTable[k];
+        const int length = smallEntryBits[k];
+        std::uint32_t run = 1;
+        std::uint8_t bits = kSlowDistance;
+        std::uint32_t adjust = 0;
+        if (j < static_cast<std::uint32_t>(offsetSymbols) && length <= kSmallTableBits) {
+            run = static_cast<std::uint32_t>(kSmallTableSize >> length);
+            const int extra = j == 0 ? 0 : static_cast<int>(j) - 1;
+            if (length + extra <= kMaxCodeLength) {
+                const std::uint32_t code = static_cast<std::uint32_t>(k) >> (kSmallTableBits - length);
+                const std::uint32_t distanceBase = j == 0 ? 0 : 1u << extra;
+                bits = static_cast<std::uint8_t>(length + extra);
+                adjust = distanceBase - (code << extra);
+            }
+        }
+        if (run > static_cast<std::uint32_t>(kSmallTableSize - k))
+            run = static_cast<std::uint32_t>(kSmallTableSize - k);
+        std::memset(distanceEntryBits + k, bits, run);
+        for (std::uint32_t i = 0; i < run; ++i)
+            distanceEntryAdjust[k + i] = adjust;
+        k += static_cast<int>(run);
+    }
 }
 
 void Lh5Decoder::ReadSmallCode(int symbolCount, int countBits, int skipIndex)
@@ -115,7 +168,11 @@ void Lh5Decoder::ReadSymbolCode()
         return;
     }
     // The reader lives in registers here as in the output loop; a code
-    // longer than the table's 8 bits goes through the fields.
+    // longer than the table's 8 bits goes through the fields. Lengths come
+    // from code-length entries 3 to 18, so none exceeds 16.
+    CodeCensus census;
+    census.usedCount = 0;
+    std::memset(census.count, 0, sizeof census.count);
     Cursor r = LoadCursor();
     int i = 0;
     while (i < n) {
@@ -130,7 +187,12 @@ void Lh5Decoder::ReadSymbolCode()
             r = LoadCursor();
         }
         if (x > kLongRun) {
-            symbolLengths[i++] = static_cast<std::uint8_t>(x - kLengthBias);
+            const int length = x - kLengthBias;
+            static_assert(kSmallSymbolCount - 1 - kLengthBias <= kMaxCodeLength, "lengths stay within 16");
+            symbolLengths[i] = static_cast<std::uint8_t>(length);
+            census.used[census.usedCount++] = static_cast<std::uint16_t>(i);
+            census.count[length] += 1;
+            i += 1;
             continue;
         }
         int run = 1;
@@ -149,7 +211,27 @@ void Lh5Decoder::ReadSymbolCode()
     StoreCursor(r);
     if (i < kSymbolCount)
         std::memset(symbolLengths + i, 0, static_cast<std::size_t>(kSymbolCount - i));
-    MakeTable(kSymbolCount, symbolLengths, kSymbolTableBits, symbolTable, symbolEntryBits);
+    BuildTable(census, kSymbolCount, symbolLengths, kSymbolTableBits, symbolTable, symbolEntryBits);
+}
+
+// The lengths of a small code, checked and counted, then its table.
+void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
+                           std::uint8_t* entryBits)
+{
+    CodeCensus census;
+    census.usedCount = 0;
+    std::memset(census.count, 0, sizeof census.count);
+    for (int s = 0; s < symbolCount; ++s) {
+        if (lengths[s] > kMaxCodeLength) {
+            Fail(kDecodeBroken, DecodeReason::LengthTooLong);
+            return;
+        }
+        if (lengths[s] != 0) {
+            census.used[census.usedCount++] = static_cast<std::uint16_t>(s);
+            census.count[lengths[s]] += 1;
+        }
+    }
+    BuildTable(census, symbolCount, lengths, tableBits, table, entryBits);
 }
 
 // Canonical code from its lengths. Codes up to tableBits long fill table
@@ -159,22 +241,15 @@ void Lh5Decoder::ReadSymbolCode()
 // fill the 16-bit code space exactly; an empty code leaves only invalid
 // entries, which fail the member when used. entryBits gets each short
 // code's length beside its table entries.
-void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tableBits, std::uint16_t* table,
-                           std::uint8_t* entryBits)
+void Lh5Decoder::BuildTable(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
+                            int tableBits, std::uint16_t* table, std::uint8_t* entryBits)
 {
-    std::uint32_t count[kLengthSlots] = {}, weight[kLengthSlots] = {}, start[kLengthSlots] = {};
-    for (int s = 0; s < symbolCount; ++s) {
-        if (lengths[s] > kMaxCodeLength) {
-            Fail(kDecodeBroken, DecodeReason::LengthTooLong);
-            return;
-        }
-        count[lengths[s]] += 1;
-    }
+    std::uint32_t weight[kLengthSlots] = {}, start[kLengthSlots] = {};
     std::uint32_t total = 0;
     for (int L = 1; L <= kMaxCodeLength; ++L) {
         weight[L] = 1u << (kMaxCodeLength - L);
         start[L] = total;
-        total += count[L] * weight[L];
+        total += census.count[L] * weight[L];
     }
     start[kMaxCodeLength + 1] = total;
     const std::uint32_t tableSize = 1u << tableBits;
@@ -194,25 +269,25 @@ void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tab
     }
     for (std::uint32_t k = start[tableBits + 1] >> shift; k < tableSize; ++k)
         table[k] = 0;
-    FillTableLeaves(symbolCount, lengths, tableBits, table, entryBits, start, weight);
+    FillTableLeaves(census, symbolCount, lengths, tableBits, table, entryBits, start, weight);
 }
 
-// Places every symbol; the exact code space guarantees that the short codes'
-// entries stay inside the table and that at most symbolCount - 1 nodes are
-// made. The node checks stay as a guard for the arrays all the same.
-bool Lh5Decoder::FillTableLeaves(int symbolCount, const std::uint8_t* lengths, int tableBits,
-                                 std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t* start,
-                                 const std::uint32_t* weight)
+// Places every symbol that has a code; the exact code space guarantees that
+// the short codes' entries stay inside the table and that at most
+// symbolCount - 1 nodes are made. The node checks stay as a guard for the
+// arrays all the same.
+bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
+                                 int tableBits, std::uint16_t* table, std::uint8_t* entryBits,
+                                 std::uint32_t* start, const std::uint32_t* weight)
 {
     const int shift = kMaxCodeLength - tableBits;
     std::uint16_t nextNode = static_cast<std::uint16_t>(symbolCount);
-    for (int s = 0; s < symbolCount; ++s) {
+    for (int u = 0; u < census.usedCount; ++u) {
+        const std::uint16_t s = census.used[u];
         const int L = lengths[s];
-        if (L == 0)
-            continue;
         const std::uint32_t end = start[L] + weight[L];
         if (L <= tableBits) {
-            FillEntries(table, entryBits, start[L], end, static_cast<std::uint16_t>(s), static_cast<std::uint8_t>(L));
+            FillEntries(table, entryBits, start[L], end, s, static_cast<std::uint8_t>(L));
             start[L] = end;
             continue;
         }
@@ -235,7 +310,7 @@ bool Lh5Decoder::FillTableLeaves(int symbolCount, const std::uint8_t* lengths, i
             }
             slot = ((code >> bit) & 1) ? &rightChild[m] : &leftChild[m];
         }
-        *slot = static_cast<std::uint16_t>(s);
+        *slot = s;
         start[L] = end;
     }
     return true;

@@ -197,3 +197,45 @@ TEST(DecoderBlocks, CodesLongerThanTheTables)
 }
 
 } // namespace
+
+// The output loop takes an offset code and its distance's extra bits in one
+// step when they come to 16 bits or fewer, and the two steps of
+// DecodeOffset otherwise. Codes of 5 bits with 11 and 12 extra bits lie on
+// either side of that line, codes of 8 bits with 11 and 12 both beyond it,
+// and single-valued codes spend no bits on the code at all.
+TEST(DecoderBlocks, DistancesOnEitherSideOfSixteenBits)
+{
+    // Far distances with many extra bits set, each after a literal or two,
+    // so that the codes fall at every position of the reader's bytes.
+    std::vector<int> far;
+    for (int low = 0; low < 12; ++low)
+        far.insert(far.end(), {8191 - (1 << low), 4095 - (1 << low) + 1, 8191, 2049 + low});
+    struct DistanceCase {
+        const char* label;
+        Code offsets;
+        std::vector<int> distances;
+    };
+    const std::vector<DistanceCase> cases = {
+        {"codes of 3 to 6 bits", CanonicalCode({3, 3, 3, 3, 3, 3, 4, 5, 5, 6, 6, 5, 5, 5}), far},
+        {"codes of 8 bits with 11 and 12 extra bits", CanonicalCode({1, 2, 3, 4, 5, 6, 7, 0, 0, 0, 0, 0, 8, 8}), far},
+        {"every offset code", CanonicalCode({3, 3, 3, 3, 3, 3, 4, 5, 5, 6, 6, 5, 5, 5}),
+         {0, 1, 2, 3, 5, 9, 17, 33, 65, 129, 257, 513, 1025, 2047, 2048, 4095, 4096, 6000, 8191}},
+        {"single code 13", SingleCode(13), {4096, 5000, 8191, 4097, 6143, 7167}},
+        {"single code 1", SingleCode(1), {1, 1}},
+        {"single code 0", SingleCode(0), {0, 0}},
+    };
+    for (const DistanceCase& c : cases) {
+        Block block;
+        block.offsets = c.offsets;
+        block.tokens = Counting(8200);
+        for (std::size_t i = 0; i < c.distances.size(); ++i) {
+            for (std::size_t k = 0; k <= i % 3; ++k)
+                block.tokens.push_back(Lit(static_cast<int>(i * 31 + k) & 0xFF));
+            block.tokens.push_back(Match(3 + static_cast<int>(i * 7 % 30), c.distances[i]));
+        }
+        Bytes expected = ApplyTokens(block.tokens, SIZE_MAX);
+        DecodeRun run = DecodeBlocks({block}, expected);
+        EXPECT_EQ(run.result, kDecodeOk) << c.label << ": " << DecodeReasonText(run.reason);
+        EXPECT_EQ(run.output, expected) << c.label;
+    }
+}
