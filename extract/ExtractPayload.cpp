@@ -113,10 +113,13 @@ int WriteDecodedMember(LzhDecoder* decoder, const MemberHeader& header, const ch
 // found, through components CheckLinks passed. Members come grouped by
 // folder, so the next target mostly lies in the same directory and needs
 // neither the directory tests nor the link tests of those components again:
-// nothing in a run removes a directory or makes a link.
+// nothing in a run removes a directory or makes a link. A directory that
+// the run made itself holds only files that the run wrote, so a target in
+// it needs no link test of its own either.
 struct KnownDirectory {
     char path[kPathRoom];
     std::size_t length;   // 0 until a member's directories are in place
+    bool made;            // the run made the directory at path
 };
 
 // A member's target path and the length of its directory part.
@@ -136,7 +139,7 @@ void MakeParentDirectories(KnownDirectory& known, const Target& target)
     if (Knows(known, target))
         return;
     known.length = 0;
-    if (CreateParentDirectories(target.path) == 0) {
+    if (CreateParentDirectories(target.path, known.made) == 0) {
         known.length = target.parent;
         std::memcpy(known.path, target.path, known.length);
     }
@@ -156,8 +159,14 @@ bool MayWrite(const MemoryStream& stream, const MemberHeader& header, LzhDecoder
     char (&target)[kPathRoom] = to.path;
     PathVerdict verdict = BuildTargetPath(folder, header, target);
     if (verdict == PathVerdict::Accepted) {
-        to.parent = ParentLength(target);
-        verdict = CheckLinks(target, Knows(known, to) ? known.length : std::strlen(folder));
+        // The folder ends in a separator, so the target's directory part
+        // reaches at least that far.
+        const std::size_t folderLength = std::strlen(folder);
+        to.parent = folderLength + ParentLength(target + folderLength);
+        if (!Knows(known, to))
+            verdict = CheckLinks(target, folderLength);
+        else if (!known.made)
+            verdict = CheckLinks(target, known.length);
     }
     if (verdict != PathVerdict::Accepted) {
         if (MemberReporter) {
@@ -258,6 +267,7 @@ int ExtractMembers(MemoryStream& stream, const char* folder)
     std::memset(&header, 0, sizeof header);
     KnownDirectory known;
     known.length = 0;
+    known.made = false;
     int result = kResultOk;
     std::int32_t next = 0;
     std::int64_t previous = INT64_MIN;

@@ -69,6 +69,8 @@ LzhDecoder* CreateDecoder(const char* method, MemoryStream& stream);
 
 void EnsureTrailingSeparator();
 int CreateParentDirectories(const char* path);
+// The same, and whether it made the path's last directory itself.
+int CreateParentDirectories(const char* path, bool& madeLast);
 // The length of path up to and including its last separator ('\\' or '/',
 // never the trail byte of a double-byte character): the part that
 // CreateParentDirectories makes into directories.
