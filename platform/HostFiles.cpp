@@ -157,15 +157,22 @@ BOOL WINAPI DosDateTimeToFileTime(WORD fatDate, WORD fatTime, LPFILETIME localTi
     return TRUE;
 }
 
+// Local wall time to UTC by the zone's offset at that moment. localtime_r
+// reads the zone once per process (and again after tzset); mktime would
+// look at /etc/localtime again for every member.
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* localTime, LPFILETIME utcTime)
 {
     std::int64_t ticks = FileTimeTicks(*localTime);
-    time_t wall = static_cast<time_t>(ticks / kTicksPerSecond - kSecondsFrom1601To1970);
+    const time_t wall = static_cast<time_t>(ticks / kTicksPerSecond - kSecondsFrom1601To1970);
     struct tm fields;
-    if (::gmtime_r(&wall, &fields) == nullptr)
+    // The offset at the wall time read as UTC, then at the moment that gives,
+    // which settles it unless the wall time falls in a change of offset.
+    if (::localtime_r(&wall, &fields) == nullptr)
         return FALSE;
-    fields.tm_isdst = -1;
-    time_t utc = ::mktime(&fields);
+    time_t utc = wall - fields.tm_gmtoff;
+    if (::localtime_r(&utc, &fields) == nullptr)
+        return FALSE;
+    utc = wall - fields.tm_gmtoff;
     SetTicks(utcTime, (static_cast<std::int64_t>(utc) + kSecondsFrom1601To1970) * kTicksPerSecond +
                           ticks % kTicksPerSecond);
     return TRUE;

@@ -153,12 +153,14 @@ int WINAPI lstrlenA(LPCSTR text) { return text ? static_cast<int>(std::strlen(te
 
 bool HostMapPath(LPCSTR path, char* out, std::size_t outSize)
 {
+    // Every file call maps its path, so the code page is looked at once here.
+    const bool doubleByte = CodePage == kShiftJisCodePage;
     std::size_t o = 0;
     for (std::size_t i = 0; path[i] != '\0'; ++i) {
         if (o + 2 >= outSize)
             return false;
         char c = path[i];
-        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && path[i + 1] != '\0') {
+        if (doubleByte && IsDBCSLeadByte(static_cast<BYTE>(c)) && path[i + 1] != '\0') {
             out[o++] = c;
             out[o++] = path[++i];
             continue;

@@ -236,20 +236,32 @@ TEST_F(HostHooks, LinksInsideTheFolderAreNeverFollowed)
     EXPECT_EQ(f.Read("OK.TXT"), Text("ok"));
 }
 
+// The member's local time becomes UTC by the offset the zone has on that
+// date: in a zone with summer time, winter and summer dates differ by an hour.
 TEST_F(HostHooks, TimeStampsFollowTheLocalZone)
 {
     const char* saved = std::getenv("TZ");
     const std::string savedTz = saved ? saved : "";
-    for (const auto& zone : {std::make_pair("UTC0", 0L), std::make_pair("JST-9", 9L * 3600)}) {
-        setenv("TZ", zone.first, 1);
+    constexpr std::uint16_t kJuly = ((2001 - 1980) << 9) | (7 << 5) | 3;
+    struct ZoneCase {
+        const char* zone;
+        long winterOffset, summerOffset;
+    };
+    const ZoneCase zones[] = {{"UTC0", 0, 0}, {"JST-9", 9 * 3600, 9 * 3600}, {"CET-1CEST,M3.5.0,M10.5.0/3", 3600, 7200}};
+    for (const ZoneCase& zone : zones) {
+        setenv("TZ", zone.zone, 1);
         tzset();
         ScratchFolder f;
-        MemberSpec m = PackedText("T.TXT", "time");
-        RunMembers(Archive({m, StoredMember("S.TXT", Text("s"))}), f.Win32());
-        for (const char* name : {"T.TXT", "S.TXT"}) {
+        MemberSpec summer = PackedText("U.TXT", "summer");
+        summer.dosDate = kJuly;
+        RunMembers(Archive({PackedText("T.TXT", "time"), StoredMember("S.TXT", Text("s")), summer}), f.Win32());
+        const std::pair<const char*, long> expected[] = {{"T.TXT", 981203696L - zone.winterOffset},   // 2001-02-03 12:34:56
+                                                         {"S.TXT", 981203696L - zone.winterOffset},
+                                                         {"U.TXT", 994163696L - zone.summerOffset}};   // 2001-07-03
+        for (const auto& e : expected) {
             struct stat info;
-            ASSERT_EQ(stat(f.Native(name).c_str(), &info), 0);
-            EXPECT_EQ(info.st_mtime, 981203696L - zone.second) << zone.first << " " << name;   // 2001-02-03 12:34:56
+            ASSERT_EQ(stat(f.Native(e.first).c_str(), &info), 0);
+            EXPECT_EQ(info.st_mtime, e.second) << zone.zone << " " << e.first;
         }
     }
     if (saved)
