@@ -84,18 +84,33 @@ inline void CopyRepeating(std::uint8_t* to, std::uint32_t gap, std::uint32_t n)
         to[i] = back[i];
 }
 
+// Copies a match whose source lies `back` bytes before the destination,
+// inside the window (back is at most the destination's index). roomBehind:
+// at least 2 * kShortMatch bytes of window from the destination on, enough
+// for CopyShort's moves.
+inline void CopyBehind(std::uint8_t* to, std::uint32_t back, std::uint32_t n, bool roomBehind)
+{
+    if (back < n)
+        CopyRepeating(to, back, n);
+    else if (n <= kShortMatch && roomBehind)
+        CopyShort(to, to - back, n);
+    else
+        CopyApart(to, to - back, n);
+}
+
 // Copies a match whose destination lies inside a window of `size` bytes
 // when its source does not wrap around the window's end either; returns
 // false, copying nothing, for every other match (one whose source wraps, or
-// lies ahead of the destination and overlaps it), which the byte-by-byte
-// copy takes.
+// lies ahead of the destination and overlaps it, or lies ahead while
+// aheadWritten is false: bytes that this pass of the window has not
+// written yet), which the byte-by-byte copy takes.
 inline bool CopyInside(std::uint8_t* window, std::int32_t pos, std::int32_t from, std::uint32_t length,
-                       std::int32_t size)
+                       std::int32_t size, bool aheadWritten)
 {
     const std::int32_t n = static_cast<std::int32_t>(length);
     if (from + n > size)
         return false;
-    if (from + n <= pos || pos + n <= from) {
+    if (from + n <= pos || (pos + n <= from && aheadWritten)) {
         const std::int32_t room = static_cast<std::int32_t>(kShortMatch);
         if (n <= room && pos + n + room <= size && from + room <= size)
             CopyShort(window + pos, window + from, length);

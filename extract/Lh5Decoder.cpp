@@ -245,18 +245,22 @@ void Lh5Decoder::Flush(HFILE file)
     if (_hwrite(file, reinterpret_cast<const char*>(window), windowSize) < windowSize)
         Fail(kDecodeWriteError, DecodeReason::ShortWrite);
     windowPos = 0;
+    windowFilled = true;
 }
 
 // The general copy of a match, one byte at a time and in order, so that a
 // distance shorter than the length repeats the last distance + 1 bytes; it
 // wraps around the window and flushes it when the write position reaches
-// its end. The output loop sends here the matches that the copies of
-// Lh5Copy.h do not take.
+// its end. Until the first flush, a byte at or past the write position has
+// not been written yet and reads as the space that the window starts with.
+// The output loop sends here the matches that the copies of Lh5Copy.h do
+// not take.
 std::uint16_t Lh5Decoder::CopyAcrossEdges(HFILE file, std::int32_t from, std::uint32_t length, std::uint16_t crc,
                                           const Crc16Table& crcTable)
 {
     for (std::uint32_t k = 0; k < length; ++k) {
-        std::uint8_t b = window[(from + static_cast<std::int32_t>(k)) & windowMask];
+        const std::int32_t at = (from + static_cast<std::int32_t>(k)) & windowMask;
+        const std::uint8_t b = windowFilled || at < windowPos ? window[at] : kWindowFill;
         window[windowPos++] = b;
         crc = UpdateCrc16(crcTable, crc, b);
         if (windowPos == windowSize)
@@ -297,6 +301,7 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
     const std::int32_t size = windowSize;
     const std::int32_t mask = windowMask;
     const std::int32_t lengthAdjust = matchAdjust;
+    const std::uint8_t* const shortLimit = base + size - 2 * lh5copy::kShortMatch;
     Cursor r = LoadCursor();
     std::int32_t symbolsOwed = blockRemaining;
     std::uint16_t crc = 0;
@@ -315,12 +320,17 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
                 *out.at++ = static_cast<std::uint8_t>(s);
             } else {
                 length = static_cast<std::uint16_t>(s - lengthAdjust);
-                const std::int32_t distance = static_cast<std::int32_t>(NextDistance(r, out));
+                const std::int32_t back = static_cast<std::int32_t>(NextDistance(r, out)) + 1;
                 const std::int32_t here = static_cast<std::int32_t>(out.at - base);
-                from = (here - distance - 1) & mask;
-                if (length > static_cast<std::uint32_t>(out.end - out.at) ||
-                    !lh5copy::CopyInside(base, here, from, length, size))
-                    break;
+                const bool fits = length <= static_cast<std::uint32_t>(out.end - out.at);
+                if (fits && back <= here) {
+                    // The common case: the source lies behind in this pass of the window.
+                    lh5copy::CopyBehind(out.at, static_cast<std::uint32_t>(back), length, out.at <= shortLimit);
+                } else {
+                    from = (here - back) & mask;
+                    if (!fits || !lh5copy::CopyInside(base, here, from, length, size, windowFilled))
+                        break;
+                }
                 out.at += length;
                 length = 0;
                 crc = UpdateCrc16(crcTable, crc, checked, kCrcAfterMatch);
@@ -361,7 +371,10 @@ int Lh5Decoder::Extract(HFILE file, std::uint32_t originalSize, std::uint16_t he
         reason = DecodeReason::NoWindow;
         return kDecodeNoMemory;
     }
-    std::memset(window, kWindowFill, static_cast<std::size_t>(windowSize));
+    // The window starts as spaces; rather than write them all for every
+    // member, a byte that this first pass has not written yet is read as a
+    // space (windowFilled, CopyAcrossEdges).
+    windowFilled = false;
     BeginDecode();
     windowPos = 0;
     outputCount = 0;

@@ -121,6 +121,7 @@ public:
     std::int32_t offsetCountBits;
     DecodeReason reason;
     std::int32_t dryReads;   // bytes asked for after the payload ran out
+    bool windowFilled;       // every window byte written once: the first flush is behind
     // Beside each symbolTable entry that holds a symbol, that symbol's code
     // length: the output loop reads it with the symbol, from the same index,
     // instead of waiting for the symbol to look up symbolLengths.
