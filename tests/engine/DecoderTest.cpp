@@ -210,17 +210,17 @@ TEST(DecoderBlocks, DistancesOnEitherSideOfSixteenBits)
 {
     // Far distances with many extra bits set, each after a literal or two,
     // so that the codes fall at every position of the reader's bytes.
-    std::vector<int> far;
+    std::vector<int> farAway;
     for (int low = 0; low < 12; ++low)
-        far.insert(far.end(), {8191 - (1 << low), 4095 - (1 << low) + 1, 8191, 2049 + low});
+        farAway.insert(farAway.end(), {8191 - (1 << low), 4095 - (1 << low) + 1, 8191, 2049 + low});
     struct DistanceCase {
         const char* label;
         Code offsets;
         std::vector<int> distances;
     };
     const std::vector<DistanceCase> cases = {
-        {"codes of 3 to 6 bits", CanonicalCode({3, 3, 3, 3, 3, 3, 4, 5, 5, 6, 6, 5, 5, 5}), far},
-        {"codes of 8 bits with 11 and 12 extra bits", CanonicalCode({1, 2, 3, 4, 5, 6, 7, 0, 0, 0, 0, 0, 8, 8}), far},
+        {"codes of 3 to 6 bits", CanonicalCode({3, 3, 3, 3, 3, 3, 4, 5, 5, 6, 6, 5, 5, 5}), farAway},
+        {"codes of 8 bits with 11 and 12 extra bits", CanonicalCode({1, 2, 3, 4, 5, 6, 7, 0, 0, 0, 0, 0, 8, 8}), farAway},
         {"every offset code", CanonicalCode({3, 3, 3, 3, 3, 3, 4, 5, 5, 6, 6, 5, 5, 5}),
          {0, 1, 2, 3, 5, 9, 17, 33, 65, 129, 257, 513, 1025, 2047, 2048, 4095, 4096, 6000, 8191}},
         {"single code 13", SingleCode(13), {4096, 5000, 8191, 4097, 6143, 7167}},
