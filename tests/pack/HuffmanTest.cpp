@@ -1,6 +1,7 @@
 // Length-limited code lengths and canonical codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -94,6 +95,52 @@ TEST(Huffman, CanonicalCodesGoByLengthThenSymbol)
     EXPECT_EQ(codes[2], 0b10);
     EXPECT_EQ(codes[0], 0b110);
     EXPECT_EQ(codes[1], 0b111);
+}
+
+// One shape serves every limit: its lengths equal those built from the
+// frequencies for that limit, whether the limit cuts the tree or not, and
+// a limit too short for the symbols used is raised to one that holds them.
+TEST(Huffman, OneShapeGivesTheLengthsOfEveryLimit)
+{
+    std::vector<std::vector<std::uint32_t>> sets;
+    std::vector<std::uint32_t> fibonacci(40);
+    fibonacci[0] = fibonacci[1] = 1;
+    for (std::size_t i = 2; i < fibonacci.size(); ++i)
+        fibonacci[i] = fibonacci[i - 1] + fibonacci[i - 2];
+    sets.push_back(fibonacci);
+    std::vector<std::uint32_t> skewed(510);
+    std::uint32_t seed = 12345;
+    for (std::uint32_t& f : skewed) {
+        seed = seed * 1103515245u + 12345u;
+        f = (seed >> 16) % 7 == 0 ? 0 : (seed >> 8) % 5000 / (1 + (seed >> 20) % 200);
+    }
+    sets.push_back(skewed);
+    sets.push_back({0, 0, 3, 0});
+    sets.push_back({});
+    for (const auto& freq : sets) {
+        lzhpack::CodeShape shape;
+        const int count = int(freq.size());
+        const int used = lzhpack::ShapeCode(freq.data(), count, shape);
+        for (int limit : {16, 12, 10, 6, 5}) {
+            std::vector<std::uint8_t> fromShape(freq.size(), 99);
+            EXPECT_EQ(lzhpack::LengthsFromShape(shape, count, limit, fromShape.data()), used);
+            int usedAlone = -1;
+            const std::vector<int> lengths = Lengths(freq, limit, &usedAlone);
+            EXPECT_EQ(std::vector<int>(fromShape.begin(), fromShape.end()), lengths)
+                << count << " symbols, limit " << limit;
+            EXPECT_EQ(usedAlone, used);
+            int longest = 0;
+            for (int l : lengths)
+                longest = std::max(longest, l);
+            int least = 0;
+            while ((1 << least) < used)
+                ++least;
+            EXPECT_LE(longest, std::max(limit, least)) << count << " symbols, limit " << limit;
+            if (used >= 2) {
+                EXPECT_EQ(Kraft(lengths, 16), std::uint64_t(1) << 16) << count << " symbols, limit " << limit;
+            }
+        }
+    }
 }
 
 }  // namespace

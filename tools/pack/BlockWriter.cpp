@@ -48,11 +48,12 @@ int LengthsSent(const Code<N>& code)
     return n;
 }
 
-// The lengths, and the codes too when the block is to be written.
+// The lengths from a shape of freq, and the codes too when the block is to
+// be written.
 template <int N>
-void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLength, bool withCodes = true)
+void BuildCode(const uint32_t* freq, const CodeShape& shape, Code<N>& code, int maxLength, bool withCodes = true)
 {
-    code.used = BuildCodeLengths(freq, N, maxLength, code.lengths);
+    code.used = LengthsFromShape(shape, N, maxLength, code.lengths);
     code.single = 0;
     for (int s = 0; s < N; ++s) {
         if (freq[s] != 0)
@@ -60,6 +61,14 @@ void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLeng
     }
     if (withCodes)
         BuildCanonicalCodes(code.lengths, N, code.codes);
+}
+
+template <int N>
+void BuildCode(const uint32_t* freq, Code<N>& code, int maxLength = kMaxCodeLength, bool withCodes = true)
+{
+    CodeShape shape;
+    ShapeCode(freq, N, shape);
+    BuildCode(freq, shape, code, maxLength, withCodes);
 }
 
 // A small code (code-length or offset code): a count, then per length a
@@ -165,11 +174,13 @@ uint64_t BuildSmallCode(const uint32_t* freq, Code<N>& code, int skipIndex, int 
 {
     static const int kLimits[] = {kMaxCodeLength, 6, 5};
     Code<N> trial;
+    CodeShape shape;
+    ShapeCode(freq, N, shape);
     uint64_t best = ~uint64_t(0);
     for (int limit : kLimits) {
         if ((1 << limit) < N && limit < kMaxCodeLength)
             continue;
-        BuildCode(freq, trial, limit);
+        BuildCode(freq, shape, trial, limit);
         BitCounter header;
         WriteSmallCode(header, trial, countBits, skipIndex);
         uint64_t bits = header.bits + DataBits(freq, trial);
@@ -203,9 +214,11 @@ void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes, bool thorough)
     BuildSmallCode(stats.offsetFreq, codes.offsets, -1, kOffsetCountBits);
     Code<kSymbolCount> symbols;
     Code<kCodeLengthSymbols> codeLengths;
+    CodeShape shape;
+    ShapeCode(stats.symbolFreq, kSymbolCount, shape);
     uint64_t best = ~uint64_t(0);
     for (int limit : kLimits) {
-        BuildCode(stats.symbolFreq, symbols, limit);
+        BuildCode(stats.symbolFreq, shape, symbols, limit);
         uint32_t entryFreq[kCodeLengthSymbols] = {};
         uint64_t extraBits = 0;
         if (symbols.used >= 2) {

@@ -6,8 +6,7 @@ namespace lzhpack {
 
 namespace {
 
-constexpr int kMaxSymbols = 512;
-constexpr int kMaxDepth = 2 * kMaxSymbols;
+constexpr int kMaxSymbols = kMaxCodeSymbols;
 
 // Huffman's construction with two queues: the leaves sorted by weight and the
 // inner nodes, which come out in order of weight by themselves. Returns the
@@ -63,35 +62,54 @@ void LimitDepths(int* count, int deepest, int maxLength)
 
 }  // namespace
 
-int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* lengths)
+int ShapeCode(const uint32_t* freq, int count, CodeShape& shape)
 {
-    uint64_t sorted[kMaxSymbols];
     int used = 0;
     for (int s = 0; s < count && s < kMaxSymbols; ++s) {
-        lengths[s] = 0;
         if (freq[s] != 0)
-            sorted[used++] = (uint64_t(freq[s]) << 16) | uint64_t(s);
+            shape.sorted[used++] = (uint64_t(freq[s]) << 16) | uint64_t(s);
     }
+    shape.used = used;
+    shape.deepest = 0;
     if (used < 2)
         return used;
-    std::sort(sorted, sorted + used);
-
+    std::sort(shape.sorted, shape.sorted + used);
     // Depths run from 0 to used - 1.
-    int depthCount[kMaxDepth];
-    std::fill(depthCount, depthCount + used, 0);
-    CountDepths(sorted, used, depthCount);
+    std::fill(shape.depthCount, shape.depthCount + used, 0);
+    CountDepths(shape.sorted, used, shape.depthCount);
     int deepest = used - 1;
-    while (depthCount[deepest] == 0)
+    while (shape.depthCount[deepest] == 0)
         --deepest;
-    LimitDepths(depthCount, deepest, maxLength);
+    shape.deepest = deepest;
+    return used;
+}
 
+int LengthsFromShape(const CodeShape& shape, int count, int maxLength, uint8_t* lengths)
+{
+    std::fill(lengths, lengths + std::min(count, kMaxSymbols), uint8_t(0));
+    if (shape.used < 2)
+        return shape.used;
+    // A limit too short for every symbol used is raised to the least that
+    // holds them all.
+    while ((1 << maxLength) < shape.used)
+        ++maxLength;
+    int depthCount[2 * kMaxSymbols];
+    std::copy(shape.depthCount, shape.depthCount + shape.deepest + 1, depthCount);
+    LimitDepths(depthCount, shape.deepest, maxLength);
     // The rarest symbols take the longest codes.
     int next = 0;
-    for (int d = std::min(deepest, maxLength); d >= 1; --d) {
+    for (int d = std::min(shape.deepest, maxLength); d >= 1; --d) {
         for (int k = 0; k < depthCount[d]; ++k)
-            lengths[sorted[next++] & 0xFFFF] = uint8_t(d);
+            lengths[shape.sorted[next++] & 0xFFFF] = uint8_t(d);
     }
-    return used;
+    return shape.used;
+}
+
+int BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* lengths)
+{
+    CodeShape shape;
+    ShapeCode(freq, count, shape);
+    return LengthsFromShape(shape, count, maxLength, lengths);
 }
 
 void BuildCanonicalCodes(const uint8_t* lengths, int count, uint16_t* codes)

@@ -8,6 +8,19 @@ namespace {
 
 constexpr uint32_t kUnreachable = 0xFFFFFFFF;
 
+// A candidate offered inside a fairly long match (that match one byte
+// shorter, at the same distance) carries this mark in its distance. The
+// parse prices only its full length there: starting the same match later
+// and ending it early rarely wins, and pricing every length at every
+// position inside a match made that work grow with the square of its length.
+constexpr uint16_t kFollowMark = 0x8000;
+static_assert(kMaxDistance < kFollowMark, "the mark stays clear of every distance");
+
+inline uint16_t CandidateDistance(const MatchCandidate& c)
+{
+    return uint16_t(c.distance & ~kFollowMark);
+}
+
 // Bits a symbol of length 0 (not seen in the statistics) is taken to cost.
 uint32_t UnseenCost(const uint8_t* lengths, int count)
 {
@@ -72,7 +85,7 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
         if (p < followUntil) {
             follow.length = uint16_t(follow.length - 1);
             if (follow.length >= kMinMatch)
-                sp.matches[used++] = follow;
+                sp.matches[used++] = MatchCandidate{follow.length, uint16_t(follow.distance | kFollowMark)};
             continue;
         }
         MatchCandidate* found = sp.matches.data() + used;
@@ -104,7 +117,7 @@ void GreedyItems(const uint8_t* data, uint32_t begin, uint32_t end, const Segmen
         if (length > n - i)
             length = n - i;
         if (length >= uint32_t(kMinMatch)) {
-            items.push_back(MakeMatch(length, sp.matches[last - 1].distance));
+            items.push_back(MakeMatch(length, CandidateDistance(sp.matches[last - 1])));
             i += length;
         } else {
             items.push_back(MakeLiteral(data[begin + i]));
@@ -130,14 +143,17 @@ void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse
         int shorter = kMinMatch - 1;
         for (uint32_t m = sp.firstMatch[i]; m < sp.firstMatch[i + 1]; ++m) {
             const MatchCandidate c = sp.matches[m];
-            uint32_t base = here + model.offset[OffsetCode(uint32_t(c.distance) - 1)];
+            const uint16_t distance = CandidateDistance(c);
+            uint32_t base = here + model.offset[OffsetCode(uint32_t(distance) - 1)];
             // Every length up to the candidate's is open at its distance.
             int longest = c.length < int(n - i) ? c.length : int(n - i);
+            if (c.distance != distance && longest > shorter + 1)
+                shorter = longest - 1;
             // Written without a branch: which length wins is hard to predict.
             uint32_t* cost = sp.cost.data() + i;
             uint32_t* step = sp.step.data() + i;
             const uint32_t* lengthCost = model.symbol + kMatchAdjust;
-            uint32_t item = MakeMatch(0, c.distance);
+            uint32_t item = MakeMatch(0, distance);
             for (int length = shorter + 1; length <= longest; ++length) {
                 uint32_t total = base + lengthCost[length];
                 bool better = total < cost[length];
