@@ -84,8 +84,8 @@ struct Encoder {
 
 // Parses one segment under the costs that the codes of the segment before
 // would give. The first segment of a part has none: a greedy parse of its
-// own matches stands in for them.
-void ParseSegment(Encoder& enc, const uint8_t* data, uint32_t begin, uint32_t end, bool first)
+// own matches stands in for them. The last one leaves no costs behind.
+void ParseSegment(Encoder& enc, const uint8_t* data, uint32_t begin, uint32_t end, bool first, bool last)
 {
     CollectMatches(enc.finder, begin, end, enc.segment);
     std::vector<uint32_t>& items = enc.planner.items;
@@ -98,6 +98,8 @@ void ParseSegment(Encoder& enc, const uint8_t* data, uint32_t begin, uint32_t en
         items.resize(before);
     }
     ChooseItems(data, begin, end, enc.segment, enc.model, items);
+    if (last)
+        return;
     ClearStats(enc.stats);
     AddItems(enc.stats, items.data() + before, int(items.size() - before));
     ModelFromStats(enc.stats, enc.model);
@@ -118,7 +120,7 @@ void EncodeLh5Part(const uint8_t* data, uint32_t begin, uint32_t end, BitPiece& 
     BitWriter writer(piece.bytes);
     for (uint32_t at = begin; at < end; at += kSegmentBytes) {
         uint32_t stop = end - at > kSegmentBytes ? at + kSegmentBytes : end;
-        ParseSegment(enc, data, at, stop, at == begin);
+        ParseSegment(enc, data, at, stop, at == begin, stop == end);
         PlanPending(enc.planner, writer, false);
     }
     PlanPending(enc.planner, writer, true);
