@@ -122,24 +122,16 @@ void Lh5Decoder::BeginDecode()
     std::memset(smallLengths, 0, sizeof smallLengths);
 }
 
-// A literal/length code longer than the table's 12 bits: the table entry is
-// the node where its tree continues.
-std::uint16_t Lh5Decoder::FinishLongSymbol(std::uint16_t entry)
+// A code longer than its table's bits: the table entry is the node where
+// its tree continues below those bits.
+std::uint16_t Lh5Decoder::FinishLongCode(std::uint16_t entry, int tableBits, int symbolCount,
+                                         const std::uint8_t* lengths)
 {
-    FillBits(kSymbolTableBits);
-    std::uint16_t s = WalkTree(entry, 0x8000, kSymbolCount, kMaxCodeLength - kSymbolTableBits);
-    int rest = symbolLengths[s] - kSymbolTableBits;
+    FillBits(tableBits);
+    const std::uint16_t s = WalkTree(entry, 0x8000, symbolCount, kMaxCodeLength - tableBits);
+    const int rest = lengths[s] - tableBits;
     FillBits(rest > 0 ? rest : 0);
     return s;
-}
-
-std::uint16_t Lh5Decoder::FinishLongOffset(std::uint16_t entry)
-{
-    FillBits(kSmallTableBits);
-    std::uint16_t j = WalkTree(entry, 0x8000, offsetSymbols, kMaxCodeLength - kSmallTableBits);
-    int rest = smallLengths[j] - kSmallTableBits;
-    FillBits(rest > 0 ? rest : 0);
-    return j;
 }
 
 std::uint16_t Lh5Decoder::DecodeSymbol()
@@ -149,7 +141,7 @@ std::uint16_t Lh5Decoder::DecodeSymbol()
     blockRemaining = static_cast<std::uint16_t>(blockRemaining - 1);
     std::uint16_t s = symbolTable[bitBuffer >> (16 - kSymbolTableBits)];
     if (s >= kSymbolCount)
-        return FinishLongSymbol(s);
+        return FinishLongCode(s, kSymbolTableBits, kSymbolCount, symbolLengths);
     FillBits(symbolLengths[s]);
     return s;
 }
@@ -161,7 +153,7 @@ std::uint16_t Lh5Decoder::DecodeOffset()
     if (j < offsetSymbols)
         FillBits(smallLengths[j]);
     else
-        j = FinishLongOffset(j);
+        j = FinishLongCode(j, kSmallTableBits, offsetSymbols, smallLengths);
     if (j == 0)
         return 0;
     return static_cast<std::uint16_t>((1u << (j - 1)) + GetBits(j - 1));
@@ -192,7 +184,7 @@ inline std::uint16_t Lh5Decoder::LookUpSymbol(Cursor& r, Stretch& out)
         return s;
     }
     StoreCursor(r);
-    s = FinishLongSymbol(s);
+    s = FinishLongCode(s, kSymbolTableBits, kSymbolCount, symbolLengths);
     r = LoadCursor();
     if (status != 0)
         out.end = out.at + 1;

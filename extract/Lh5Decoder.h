@@ -154,8 +154,7 @@ private:
     std::uint8_t DryByte();
     std::uint32_t TakeByte(Cursor& r);
     std::uint16_t WalkTree(std::uint16_t entry, std::uint16_t mask, int symbolCount, int maxSteps);
-    std::uint16_t FinishLongSymbol(std::uint16_t entry);
-    std::uint16_t FinishLongOffset(std::uint16_t entry);
+    std::uint16_t FinishLongCode(std::uint16_t entry, int tableBits, int symbolCount, const std::uint8_t* lengths);
     void ReadBlockHeader();
     void ReadSmallCode(int symbolCount, int countBits, int skipIndex);
     void ReadSymbolCode();
