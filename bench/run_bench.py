@@ -71,14 +71,6 @@ def run_measured(cmd, cwd=None):
     return proc.returncode, wall, usage.ru_utime + usage.ru_stime, kib, err.decode(errors='replace')
 
 
-def tree_bytes(folder):
-    total = 0
-    for root, _, files in os.walk(folder):
-        for f in files:
-            total += os.path.getsize(os.path.join(root, f))
-    return total
-
-
 def tree_listing(folder):
     """Relative path -> size, for comparing an output with the corpus."""
     found = {}
@@ -180,14 +172,14 @@ def decode_all(lzhtool, ceiling, corpus, arcs, work, rounds):
     for name, packer in DECODE_ARCHIVES:
         archive = os.path.join(arcs, name, packer + '.lzh')
         source = os.path.join(corpus, name)
-        expected = tree_bytes(source)
+        expected = bench_pack.input_bytes(source)
         tools = decoders(lzhtool, ceiling, archive, source)
         for r in range(rounds):
             order = tools[r % len(tools):] + tools[:r % len(tools)]
             for tool, command in order:
                 out = fresh(os.path.join(work, 'out'))
                 rc, wall, cpu, peak, err = run_measured(command(out))
-                written = tree_bytes(out)
+                written = bench_pack.input_bytes(out)
                 entry = results.setdefault((name, packer, tool), {'runs': [], 'rc': set(), 'failed': 0})
                 entry['runs'].append((written / wall / 1e6, written / max(cpu, 1e-6) / 1e6, peak))
                 entry['rc'].add(rc)
@@ -206,7 +198,7 @@ def callgrind(cmd, out):
     proc = subprocess.run(['valgrind', '--tool=callgrind', '--callgrind-out-file=/dev/null'] + cmd(out),
                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     counts = [int(m.replace(',', '')) for m in re.findall(r'Collected : ([\d,]+)', proc.stderr)]
-    written = tree_bytes(out)
+    written = bench_pack.input_bytes(out)
     return (sum(counts) / written if written else 0.0), written
 
 
@@ -218,7 +210,7 @@ def count_instructions(lzhtool, ceiling, corpus, arcs, work):
         per_byte, written = callgrind(command, os.path.join(work, 'cg'))
         rows.append((tool, per_byte, written))
     shutil.rmtree(os.path.join(work, 'cg'), ignore_errors=True)
-    return rows, tree_bytes(source)
+    return rows, bench_pack.input_bytes(source)
 
 
 def print_decode(results, rounds):
@@ -246,7 +238,7 @@ def print_decode(results, rounds):
 
 
 def print_pack(times, sizes, corpus, single_label):
-    source_bytes = tree_bytes(os.path.join(corpus, 'mixed'))
+    source_bytes = bench_pack.input_bytes(os.path.join(corpus, 'mixed'))
     print('\nPacking the mixed corpus (%d bytes): median of interleaved rounds' % source_bytes)
     print('%-10s %12s %8s %9s %10s %12s %9s' % ('packer', 'archive', 'ratio', 'seconds', 'MB/s', '(CPU MB/s)',
                                                'peak KiB'))
