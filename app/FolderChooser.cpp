@@ -14,11 +14,12 @@ namespace {
 // Version 3.95 (major * 256 + minor) brought the shell's folder browser.
 constexpr int kShellBrowserVersion = 3 * 256 + 95;
 // The classic OPENFILENAMEA, ending with lpTemplateName: every system
-// version accepts it, unlike the later, longer forms.
-constexpr DWORD kClassicOpenFileNameSize = 76;
-static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) ==
-                  kClassicOpenFileNameSize,
-              "the classic request ends with lpTemplateName");
+// version accepts it, unlike the later, longer forms. 76 bytes in a 32-bit
+// program, 136 in a 64-bit one.
+constexpr DWORD kClassicOpenFileNameSize =
+    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+static_assert(sizeof(void*) != 4 || kClassicOpenFileNameSize == 76,
+              "the classic 32-bit request is 76 bytes");
 constexpr DWORD kFileDialogFlags = OFN_ENABLETEMPLATE | OFN_HIDEREADONLY;
 static_assert(kFileDialogFlags == 0x44, "template and no read-only box, nothing else");
 constexpr int kFolderCapacity = sizeof InstallFolder;  // 256, terminator included

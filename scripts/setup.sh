@@ -7,9 +7,10 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
-  wine wine32:i386
+  wine wine32:i386 wine64
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
   locales
   7zip unar jlha-utils

@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Runs a program of the win32 build under Wine: quiet, in a prefix of the
+# Runs a program of a Windows build under Wine: quiet, in a prefix of the
 # build tree (made on first use), on the current display or a virtual one.
-# CTest uses it as the cross-compiling emulator.
+# CTest uses it as the cross-compiling emulator; the win64 build passes
+# "--arch win64" first. A win32 program on a machine that cannot run 32-bit
+# code is not started: the run ends with CTest's skip code and the reason.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-export WINEPREFIX="${WINEPREFIX:-$here/../build/wine/default}"
+arch=win32
+if [ "${1:-}" = --arch ]; then
+  arch=$2
+  shift 2
+fi
+. "$here/wine-env.sh"
+zv_wine_env "$arch" || exit $?
+export WINEPREFIX="${WINEPREFIX:-$here/../build/wine/default-$arch}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko download prompts in a fresh prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

@@ -1,8 +1,9 @@
-"""Zoravuvi.exe as a file: one 32-bit GUI executable that imports system
+"""Zoravuvi.exe as a file: one GUI executable (32-bit, or 64-bit in the
+win64 test build) that imports system
 DLLs only, looks up SetDefaultDllDirectories at run time, and carries the
 payload archive unchanged as raw-data resource 1.
 
-  check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH"""
+  check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH [win32|win64]"""
 import sys
 import unittest
 
@@ -11,11 +12,12 @@ import pefile
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll",
                "comdlg32.dll", "msvcrt.dll"}
 RT_RCDATA = 10
-I386 = 0x14C
+MACHINES = {"win32": 0x14C, "win64": 0x8664}
 GUI = 2
 
 PE = None
 PAYLOAD = b""
+ARCH = "win32"
 
 
 def imports(pe):
@@ -24,8 +26,8 @@ def imports(pe):
 
 
 class InstallerFile(unittest.TestCase):
-    def test_32_bit_gui(self):
-        self.assertEqual(I386, PE.FILE_HEADER.Machine)
+    def test_gui_program_of_its_build(self):
+        self.assertEqual(MACHINES[ARCH], PE.FILE_HEADER.Machine)
         self.assertEqual(GUI, PE.OPTIONAL_HEADER.Subsystem)
 
     def test_imports_system_dlls_only(self):
@@ -54,8 +56,10 @@ class InstallerFile(unittest.TestCase):
 
 if __name__ == "__main__":
     if len(sys.argv) < 3:
-        sys.exit("usage: check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH")
+        sys.exit("usage: check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH [win32|win64]")
     PE = pefile.PE(sys.argv.pop(1))
     with open(sys.argv.pop(1), "rb") as archive:
         PAYLOAD = archive.read()
+    if len(sys.argv) > 1 and sys.argv[1] in MACHINES:
+        ARCH = sys.argv.pop(1)
     unittest.main(argv=sys.argv, verbosity=2)

@@ -7,7 +7,8 @@ scenario, and checks what it shows, writes and launches.
          [--visible] [--keep] [--only SCENARIO]
 
 Groups: folders, dialogs, install, payload, demo. Exit status 0 when every
-scenario of the group passed, 1 otherwise, 64 on bad arguments."""
+scenario of the group passed, 1 otherwise, 64 on bad arguments, 77 when the
+installer is a 32-bit program and this machine cannot run one."""
 import argparse
 import os
 import shutil
@@ -24,7 +25,7 @@ import dialogs  # noqa: E402,F401
 import folders  # noqa: E402,F401
 import install  # noqa: E402,F401
 from common import SCENARIOS  # noqa: E402
-from harness import Display, Failure, Session, make_template  # noqa: E402
+from harness import SKIP_CODE, Display, Failure, Session, choose_wine, make_template  # noqa: E402
 
 
 def extract_reference(archive, folder):
@@ -128,6 +129,10 @@ def main():
         if not os.path.isfile(path):
             print(f"e2e: no such file: {path}", file=sys.stderr)
             return 64
+    cannot_run = choose_wine(args.exe)
+    if cannot_run:
+        print(f"skipped: 32-bit programs cannot run under Wine on this machine ({cannot_run})")
+        return SKIP_CODE
     display = Display(args.visible)
     try:
         ctx = Context(args, display)

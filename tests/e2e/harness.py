@@ -4,11 +4,14 @@ the window driver (windriver.exe) that operates its windows."""
 import fcntl
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
 from pathlib import Path
 
+SCRIPTS = Path(__file__).resolve().parents[2] / "scripts"
+SKIP_CODE = 77           # CTest's skip code for the Wine tests
 WINE_TIMEOUT = 60        # seconds for one wine command (reg, driver)
 INSTALLER_TIMEOUT = 60   # seconds for the installer to exit once dismissed
 
@@ -25,6 +28,26 @@ def expect(condition, message):
 def expect_eq(actual, wanted, what):
     if actual != wanted:
         raise Failure(f"{what}: got {actual!r}, wanted {wanted!r}")
+
+
+def pe_machine(exe):
+    """The machine field of a PE file's header: 0x14C i386, 0x8664 x64."""
+    with open(exe, "rb") as f:
+        head = f.read(4096)
+    (offset,) = struct.unpack_from("<I", head, 0x3C)
+    return struct.unpack_from("<H", head, offset + 4)[0]
+
+
+def choose_wine(exe):
+    """Sets up this process's environment for the Wine that runs exe. Returns
+    None, or the reason why a 32-bit exe cannot run on this machine."""
+    if pe_machine(exe) == 0x8664:
+        os.environ["PATH"] = f"{SCRIPTS / 'wine64'}:{os.environ['PATH']}"
+        os.environ["WINEARCH"] = "win64"
+        return None
+    probe = subprocess.run(["bash", str(SCRIPTS / "probe32.sh")], capture_output=True,
+                           text=True, timeout=600)
+    return None if probe.returncode == 0 else probe.stdout.strip().removeprefix("no: ")
 
 
 class Display:
@@ -151,8 +174,8 @@ class Session:
             err.seek(0)
             result = subprocess.CompletedProcess(args, code, out.read(), err.read())
         if check and result.returncode != 0:
-            raise Failure(f"wine {' '.join(args)} exited {result.returncode}: "
-                          f"{result.stderr.decode(errors='replace').strip()}")
+            said = (result.stdout + result.stderr).decode(errors="replace").strip()
+            raise Failure(f"wine {' '.join(args)} exited {result.returncode}: {said}")
         return result
 
     # Registry -------------------------------------------------------------

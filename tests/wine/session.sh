@@ -17,6 +17,7 @@
 # and the display.
 
 ZV_FAILURES=0
+ZV_SESSION_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ZV_XVFB_PID=""
 
 zv_fresh_prefix() {
@@ -63,6 +64,9 @@ zv_session_start() {
   mkdir -p "$ZV_BUILD/wine"
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEPREFIX="$ZV_BUILD/wine/$2"
+  # A 32-bit build on a machine that cannot run it ends the script here.
+  . "$ZV_SESSION_DIR/../../scripts/wine-env.sh"
+  zv_wine_env "$(cat "$ZV_BUILD/wine-arch")" || exit $?
   zv_start_display || return 1
   trap zv_stop EXIT
   zv_fresh_prefix "$WINEPREFIX" "$ZV_BUILD/wine/template"
