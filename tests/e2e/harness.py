@@ -11,6 +11,8 @@ import time
 from pathlib import Path
 
 SCRIPTS = Path(__file__).resolve().parents[2] / "scripts"
+# Caption and menu fonts with Japanese glyphs, as a Japanese system has.
+JAPANESE_FONTS = Path(__file__).resolve().parents[1] / "wine" / "japanese-fonts.reg"
 SKIP_CODE = 77           # CTest's skip code for the Wine tests
 WINE_TIMEOUT = 60        # seconds for one wine command (reg, driver)
 INSTALLER_TIMEOUT = 60   # seconds for the installer to exit once dismissed
@@ -163,6 +165,8 @@ class Session:
         # restart each; close() ends it, and a run killed midway leaves it
         # to end by itself half a minute after its last program.
         subprocess.run(["wineserver", "-p30"], env=self.env, check=True, timeout=30)
+        if lang.startswith("ja"):
+            self.reg_import(JAPANESE_FONTS.read_text())
 
     def wine(self, *args, check=True, timeout=WINE_TIMEOUT):
         # Files, not pipes: the Wine services that the first command starts

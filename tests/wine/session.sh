@@ -4,7 +4,8 @@
 #       WINEPREFIX=BUILD_DIR/wine/NAME, copied from a template prefix that is
 #       made once (about 11 s) and shared by every scenario; "ja" runs the
 #       programs with LANG=ja_JP.UTF-8 (code page 932), otherwise C.UTF-8
-#       (code page 1252). Starts a private Xvfb when DISPLAY is unset, and
+#       (code page 1252), and gives "ja" the caption and menu fonts of a
+#       Japanese system (japanese-fonts.reg). Starts a private Xvfb when DISPLAY is unset, and
 #       stops it and the session's wineserver on exit.
 #   zv_version 3.51           Windows version that GetVersion reports in the prefix
 #   zv_drive ARGS...          runs BUILD_DIR/bin/windriver.exe ARGS (see windriver.cpp)
@@ -58,6 +59,13 @@ zv_stop() {
   if [ -n "$ZV_XVFB_PID" ]; then kill "$ZV_XVFB_PID" 2>/dev/null || true; fi
 }
 
+# Caption and menu fonts with Japanese glyphs, as a Japanese system has.
+zv_japanese_fonts() {
+  local reg="$WINEPREFIX/drive_c/japanese-fonts.reg"
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$ZV_SESSION_DIR/japanese-fonts.reg"; } >"$reg"
+  wine reg import 'C:\japanese-fonts.reg' >/dev/null 2>&1
+}
+
 zv_session_start() {
   ZV_BUILD=$(cd "$1" && pwd)
   ZV_BIN="$ZV_BUILD/bin"
@@ -72,6 +80,7 @@ zv_session_start() {
   zv_fresh_prefix "$WINEPREFIX" "$ZV_BUILD/wine/template"
   if [ "${3:-}" = ja ]; then
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+    zv_japanese_fonts
   else
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
   fi
