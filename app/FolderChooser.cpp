@@ -84,10 +84,37 @@ int StoreChosenFolder(const char* path) {
   return 1;
 }
 
+// The shell's folder browser is looked up when it is wanted: the shell of
+// the systems below 3.95 lacks these calls, and importing them would keep
+// the program from loading there at all.
+struct ShellBrowserCalls {
+  HRESULT(WINAPI* getMalloc)(IMalloc**);
+  LPITEMIDLIST(WINAPI* browseForFolder)(LPBROWSEINFOA);
+  BOOL(WINAPI* getPathFromIdList)(LPCITEMIDLIST, LPSTR);
+};
+
+template <typename Call>
+bool FindCall(HMODULE module, const char* name, Call& call) {
+  call = reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return call != nullptr;
+}
+
+// shell32 stays loaded once found: the process ends soon after, and the
+// shell may keep helpers of its own running until then.
+bool FindShellBrowser(ShellBrowserCalls& calls) {
+  HMODULE shell = LoadLibraryA("shell32.dll");
+  return shell != nullptr && FindCall(shell, "SHGetMalloc", calls.getMalloc) &&
+         FindCall(shell, "SHBrowseForFolderA", calls.browseForFolder) &&
+         FindCall(shell, "SHGetPathFromIDListA", calls.getPathFromIdList);
+}
+
 int ChooseWithShellBrowser(HWND owner) {
   TrimFinalBackslash(InstallFolder);
+  ShellBrowserCalls shell;
+  // A shell without the browser is met as one whose allocator fails.
+  if (!FindShellBrowser(shell)) return 0;
   IMalloc* allocator = nullptr;
-  if (FAILED(SHGetMalloc(&allocator))) return 0;
+  if (FAILED(shell.getMalloc(&allocator))) return 0;
   char* shellPath = static_cast<char*>(allocator->Alloc(kShellPathSize));
   if (!shellPath) {
     allocator->Release();
@@ -102,9 +129,9 @@ int ChooseWithShellBrowser(HWND owner) {
   request.lpfn = BFFCallback;
   request.lParam = reinterpret_cast<LPARAM>(InstallFolder);
   int result = 0;
-  LPITEMIDLIST items = SHBrowseForFolderA(&request);
+  LPITEMIDLIST items = shell.browseForFolder(&request);
   if (items) {
-    if (SHGetPathFromIDListA(items, shellPath)) result = StoreChosenFolder(shellPath);
+    if (shell.getPathFromIdList(items, shellPath)) result = StoreChosenFolder(shellPath);
     allocator->Free(items);
   }
   allocator->Free(shellPath);
