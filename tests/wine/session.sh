@@ -5,8 +5,10 @@
 #       made once (about 11 s) and shared by every scenario; "ja" runs the
 #       programs with LANG=ja_JP.UTF-8 (code page 932), otherwise C.UTF-8
 #       (code page 1252), and gives "ja" the caption and menu fonts of a
-#       Japanese system (japanese-fonts.reg). Starts a private Xvfb when DISPLAY is unset, and
-#       stops it and the session's wineserver on exit.
+#       Japanese system (japanese-fonts.reg). Starts a private Xvfb when
+#       DISPLAY is unset, and stops it and the session's wineserver on exit.
+#       A 32-bit build on a machine that cannot run 32-bit code ends the
+#       script with the skip code 77 and the reason.
 #   zv_version 3.51           Windows version that GetVersion reports in the prefix
 #   zv_drive ARGS...          runs BUILD_DIR/bin/windriver.exe ARGS (see windriver.cpp)
 #   zv_png NAME.bmp           converts a capture to NAME.png beside it, removes the BMP
