@@ -179,6 +179,10 @@ def dirty(files):
     return out.strip()
 
 
+def interrupted(*_):
+    raise KeyboardInterrupt  # so that SIGTERM, like Ctrl-C, runs the finally blocks
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--faults", type=Path, default=ROOT / "scripts" / "mutations.txt")
@@ -190,7 +194,7 @@ def main():
     ap.add_argument("--report", type=Path, help="one line per fault: id, area, result, failed tests")
     ap.add_argument("--skip-baseline", action="store_true", help="do not run the unchanged suite first")
     args = ap.parse_args()
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
+    signal.signal(signal.SIGTERM, interrupted)
     os.nice(max(0, 19 - os.nice(0)))
 
     faults = load_faults(args.faults)
@@ -267,4 +271,7 @@ def write_summary(chosen, results, report, seconds):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        sys.exit("interrupted: the mutated file is restored, the build may hold its objects")
