@@ -7,8 +7,9 @@ and puts the file back in a finally block. extract/, platform/ and tools/
 faults are tested by the whole host suite (build/host); app/ faults by the
 win64 suite under 64-bit Wine (build/win64), minus the tests listed in
 WIN64_UNRELATED, which build nothing from app/. A fault is caught when a test
-fails or the run times out; a fault whose build fails is counted apart as not
-compilable. Every build and test runs at the lowest priority, one at a time.
+fails in the run and again when the failed tests are run once more, or when
+the run times out; a test that fails only once is noted as flaky. A fault
+whose build fails is counted apart as not compilable. Every build and test runs at the lowest priority, one at a time.
 
   scripts/mutate.py --list                    check every fault's anchor, list them
   scripts/mutate.py --only path-two-dots      one fault (repeat or comma-separate)
@@ -139,20 +140,32 @@ def build(preset, jobs, log):
     return run(["cmake", "--build", "--preset", preset, "-j", str(jobs)], log)[0] == 0
 
 
+def failures(code, text):
+    if code is None:
+        return ["(timeout)"]
+    names = re.findall(r"^\s*\d+ - (\S+) \(", text.split("The following tests FAILED:", 1)[-1], re.M) \
+        if "The following tests FAILED:" in text else []
+    return names or ([f"(ctest exit {code})"] if code else [])
+
+
 def test(preset, jobs, timeout, log):
-    """Runs the preset's tests; returns (failed test names, skipped test names)."""
+    """Runs the preset's tests, then those that failed once more: a test counts
+    as failed only when it fails twice, since a Wine test can miss a window on
+    a busy machine. Returns (failed tests, notes on skipped and flaky tests)."""
     cmd = ["ctest", "--preset", preset, "-j", str(jobs)]
     if preset == "win64":
         cmd += ["-E", "^(" + "|".join(WIN64_UNRELATED) + ")$"]
     code, text = run(cmd, log, timeout)
     skipped = re.findall(r"Test +#\d+: (\S+) .*\*\*\*Skipped", text)
-    if code is None:
-        return ["(timeout)"], skipped
-    failed = re.findall(r"^\s*\d+ - (\S+) \(", text.split("The following tests FAILED:", 1)[-1], re.M) \
-        if "The following tests FAILED:" in text else []
-    if code != 0 and not failed:
-        failed = [f"(ctest exit {code})"]
-    return failed, skipped
+    notes = [f"skipped: {','.join(skipped)}"] if skipped else []
+    failed = failures(code, text)
+    if failed and not failed[0].startswith("("):
+        again = failures(*run(cmd + ["--rerun-failed"], log, timeout))
+        if not again or not again[0].startswith("("):
+            flaky = [t for t in failed if t not in again]
+            failed = [t for t in failed if t in again]
+            notes += [f"failed once only: {','.join(flaky)}"] if flaky else []
+    return failed, notes
 
 
 def try_fault(f, args, logs):
@@ -167,8 +180,8 @@ def try_fault(f, args, logs):
         path.write_bytes((text[:at[0]] + f.replacement + text[at[0] + len(f.anchor):]).encode("utf-8"))
         if not build(PRESET[f.area], args.jobs, log):
             return "not-compilable", [], []
-        failed, skipped = test(PRESET[f.area], args.jobs, args.timeout, log)
-        return ("caught" if failed else "survived"), failed, skipped
+        failed, notes = test(PRESET[f.area], args.jobs, args.timeout, log)
+        return ("caught" if failed else "survived"), failed, notes
     finally:
         path.write_bytes(original)
 
@@ -207,7 +220,7 @@ def main():
         print(f"FAULT {f.id} ({f.file}): {f.problem}", file=sys.stderr)
     if args.list:
         for f in chosen:
-            print(f"{f.id:30} {f.area:9} {f.file:32} {f.what}")
+            print(f"{f.id:30} {f.area:9} {f.file:32} {f.what}", flush=True)
         print(f"{len(chosen)} faults, {len(bad)} unusable", file=sys.stderr)
         return 1 if bad else 0
     files = {f.file for f in chosen}
@@ -228,18 +241,17 @@ def main():
             if not build(preset, args.jobs, base):
                 sys.exit(f"the {preset} build fails without any fault: see {base}")
             if not args.skip_baseline:
-                failed, skipped = test(preset, args.jobs, args.timeout, base)
+                failed, notes = test(preset, args.jobs, args.timeout, base)
                 if failed:
                     sys.exit(f"the {preset} suite fails without any fault ({', '.join(failed)}): see {base}")
-                if skipped:
-                    print(f"warning: {preset} skips {', '.join(skipped)}", file=sys.stderr)
+                for note in notes:
+                    print(f"warning: unchanged {preset} suite: {note}", file=sys.stderr)
             for f in (f for f in chosen if PRESET[f.area] == preset and not f.problem):
                 t0 = time.monotonic()
                 results[f.id] = try_fault(f, args, logs)
-                status, failed, skipped = results[f.id]
-                note = f" (skipped: {', '.join(skipped)})" if skipped else ""
+                status, failed, notes = results[f.id]
                 print(f"{f.id:30} {f.area:9} {status:15} {time.monotonic() - t0:6.0f} s  "
-                      f"{','.join(failed)}{note}", flush=True)
+                      + "  ".join([",".join(failed)] + notes), flush=True)
             # The last fault's objects are still in the build: make it match the tree again.
             build(preset, args.jobs, logs / f"restore-{preset}.log")
     finally:
@@ -253,9 +265,8 @@ def write_summary(chosen, results, report, seconds):
     done = [f for f in chosen if f.id in results]
     lines = []
     for f in done:
-        status, failed, skipped = results[f.id]
-        lines.append(f"{f.id:30} {f.area:9} {status:15} {','.join(failed)}"
-                     + (f"  skipped: {','.join(skipped)}" if skipped else ""))
+        status, failed, notes = results[f.id]
+        lines.append(f"{f.id:30} {f.area:9} {status:15} " + "  ".join([",".join(failed)] + notes))
     if report:
         report.write_text("\n".join(lines) + "\n", encoding="utf-8")
     print("\narea       caught / compiled   not compilable   invalid")
