@@ -25,8 +25,7 @@ def input_group(path):
     """The library or object file that an input section came from."""
     library = re.search(r"lib(\w+)\.a\(", path)
     if library:
-        name = library.group(1)
-        return name if name in ("extract", "installer_shell") else "import thunks"
+        return "system import thunks" if path.startswith("/usr/") else library.group(1)
     return "app: " + Path(path).name.replace(".cpp.obj", "")
 
 
