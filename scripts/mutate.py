@@ -9,7 +9,8 @@ win64 suite under 64-bit Wine (build/win64), minus the tests listed in
 WIN64_UNRELATED, which build nothing from app/. A fault is caught when a test
 fails in the run and again when the failed tests are run once more, or when
 the run times out; a test that fails only once is noted as flaky. A fault
-whose build fails is counted apart as not compilable. Every build and test runs at the lowest priority, one at a time.
+whose build fails is counted apart as not compilable. Builds and tests run
+one at a time, at the lowest priority.
 
   scripts/mutate.py --list                    check every fault's anchor, list them
   scripts/mutate.py --only path-two-dots      one fault (repeat or comma-separate)
