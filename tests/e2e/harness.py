@@ -168,15 +168,23 @@ class Session:
         if lang.startswith("ja"):
             self.reg_import(JAPANESE_FONTS.read_text())
 
-    def wine(self, *args, check=True, timeout=WINE_TIMEOUT):
+    def wine(self, *args, check=True, timeout=WINE_TIMEOUT, loader_retries=0):
         # Files, not pipes: the Wine services that the first command starts
         # inherit its output and would hold a pipe open past its end.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(["wine", *args], env=self.env, timeout=timeout,
-                                  stdout=out, stderr=err).returncode
-            out.seek(0)
-            err.seek(0)
-            result = subprocess.CompletedProcess(args, code, out.read(), err.read())
+        for attempt in range(loader_retries + 1):
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                code = subprocess.run(["wine", *args], env=self.env, timeout=timeout,
+                                      stdout=out, stderr=err).returncode
+                out.seek(0)
+                err.seek(0)
+                result = subprocess.CompletedProcess(args, code, out.read(), err.read())
+            # On a busy machine the Wine loader now and then gives up with
+            # exit 1 before the program runs; callers whose program never
+            # exits 1 (or may simply run again) ask for another try.
+            if code != 1 or attempt == loader_retries:
+                break
+            print(f"note: wine {args[0]} exited 1 ({result.stderr.decode(errors='replace').strip()[:300]}); "
+                  "trying again", flush=True)
         if check and result.returncode != 0:
             said = (result.stdout + result.stderr).decode(errors="replace").strip()
             raise Failure(f"wine {' '.join(args)} exited {result.returncode}: {said}")
@@ -185,7 +193,7 @@ class Session:
     # Registry -------------------------------------------------------------
     def reg_add(self, key, value, kind, data):
         name = ["/ve"] if value is None else ["/v", value]
-        self.wine("reg", "add", key, *name, "/t", kind, "/d", data, "/f")
+        self.wine("reg", "add", key, *name, "/t", kind, "/d", data, "/f", loader_retries=2)
 
     def reg_delete(self, key, value=None):
         name = [] if value is None else ["/v", value]
@@ -196,7 +204,7 @@ class Session:
         without its terminating zero)."""
         path = self.prefix / "drive_c" / "import.reg"
         path.write_bytes(("\ufeff" + text).encode("utf-16-le"))
-        self.wine("reg", "import", r"C:\import.reg")
+        self.wine("reg", "import", r"C:\import.reg", loader_retries=2)
 
     # Files ----------------------------------------------------------------
     def host_path(self, windows_path):
@@ -224,7 +232,7 @@ class Session:
             raise Failure("the installer did not exit")
 
     def drive(self, *args, check=True):
-        result = self.wine(str(self.ctx.driver), *args, check=False)
+        result = self.wine(str(self.ctx.driver), *args, check=False, loader_retries=2)
         if check and result.returncode != 0:
             raise Failure(f"windriver {' '.join(args)}: exit {result.returncode}, "
                           f"{result.stderr.decode('utf-8', 'replace').strip()}")

@@ -93,7 +93,19 @@ zv_version() {
     /v CurrentVersion /d "$1" /f >/dev/null 2>&1
 }
 
-zv_drive() { wine "$ZV_BIN/windriver.exe" "$@"; }
+# windriver never exits 1: that code means the Wine loader gave up before
+# the program ran, which happens now and then on a busy machine.
+zv_drive() {
+  local attempt code err="$WINEPREFIX/windriver.err"
+  for attempt in 1 2 3; do
+    wine "$ZV_BIN/windriver.exe" "$@" 2>"$err"
+    code=$?
+    [ "$code" -ne 1 ] && break
+    echo "note: wine exited 1 for windriver $1 ($(head -c 300 "$err")); trying again" >>"$WINEPREFIX/notes"
+  done
+  cat "$err" >&2
+  return "$code"
+}
 
 zv_png() {
   convert "$1" "${1%.bmp}.png" && rm -f "$1"
@@ -116,6 +128,7 @@ zv_session_end() {
     ZV_FAILURES=$((ZV_FAILURES + 1))
     wineserver -k >/dev/null 2>&1 || true
   fi
+  [ -f "$WINEPREFIX/notes" ] && cat "$WINEPREFIX/notes" && rm -f "$WINEPREFIX/notes"
   echo "$ZV_FAILURES failure(s)"
   [ "$ZV_FAILURES" -eq 0 ]
 }
