@@ -1,109 +1,175 @@
-"""Zoravuvi.exe as a file: a GUI program of its build's machine (32-bit; the
-win64 test build is x64) that loads on the oldest systems it serves: only
-allowlisted imports (allowed_imports.txt), header versions 3.10 (NT 3.51
-and Windows 95 load it), no debug data or symbol table; it looks up
-SetDefaultDllDirectories and the shell's folder browser at run time, and
-carries the payload archive unchanged as raw-data resource 1.
+"""Zoravuvi.exe read back as a file. It must load on the oldest systems it
+serves: a GUI program of its build's machine (32-bit; the win64 test build is
+x64), header versions 3.10, only the imports of allowed_imports.txt (the
+shell's folder browser and SetDefaultDllDirectories are looked up at run
+time), no debug data. Its resources: the payload unchanged as raw data 1,
+every message in both languages within its caller's buffer, classic dialog
+templates, the file dialog showing only directories and drives, a 16-colour
+icon, and the browser callback exported undecorated.
 
   check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH [win32|win64]"""
+import struct
 import sys
 import unittest
 from pathlib import Path
 
 import pefile
 
-RT_RCDATA = 10
-GUI = 2
+RT_ICON, RT_STRING, RT_DIALOG, RT_RCDATA, RT_GROUP_ICON = 3, 6, 5, 10, 14
 MACHINES = {"win32": 0x14C, "win64": 0x8664}
-OLDEST_VERSION = (3, 10)
 ALLOWLIST = Path(__file__).with_name("allowed_imports.txt")
 RUN_TIME_LOOKUPS = ["SetDefaultDllDirectories", "SHGetMalloc", "SHBrowseForFolderA",
                     "SHGetPathFromIDListA"]
+# Messages come in pairs: the Japanese text at an even id, the English one
+# after it. Buffers the callers pass, terminator included, by even id.
+MESSAGE_PAIRS = [1036, 2050, 2052, 2054, 2056, 2058, 2060, 2062, 2064, 2066, 2080]
+CALLER_CAPACITY = {1028: 64, 2080: 128}
+# Main dialog (templates 1 and 2): id, class, English and Japanese text, in tab order.
+MAIN_CONTROLS = [
+    (1, 0x80, "Start installation", "インストール開始"), (2, 0x80, "Cancel", "Cancel"),
+    (101, 0x81, "", ""), (0xFFFF, 0x82, "Install folder:", "インストール先:"),
+    (102, 0x80, "Browse", "インストール先を選ぶ"),
+    (103, 0x80, "Create a shortcut on your Desktop", "デスクトップにショートカットを作る")]
+# The old file dialog needs all of its controls; the person sees only these.
+FILE_DIALOG_IDS = {1090, 1152, 1120, 0xFFFF, 1088, 1121, 1089, 1136, 1091, 1137, 1, 2, 1038, 1040}
+FILE_DIALOG_SHOWN = {0xFFFF, 1088, 1121, 1091, 1137, 1, 2}
+WS_VISIBLE = 0x10000000
+PE, PAYLOAD, ARCH = None, b"", "win32"
 
-PE = None
-PAYLOAD = b""
-ARCH = "win32"
+
+def resources(type_id):
+    """{name: (language, bytes)} of one resource type."""
+    found = {}
+    for kind in PE.DIRECTORY_ENTRY_RESOURCE.entries:
+        for named in kind.directory.entries if kind.id == type_id else []:
+            for lang in named.directory.entries:
+                data = lang.data.struct
+                name = str(named.name) if named.name is not None else named.id
+                found[name] = (lang.id, PE.get_data(data.OffsetToData, data.Size))
+    return found
 
 
-def imports(pe):
+def field(data, at):
+    """A template's string or ordinal field: (value, offset after it)."""
+    (first,) = struct.unpack_from("<H", data, at)
+    if first == 0xFFFF:
+        return struct.unpack_from("<H", data, at + 2)[0], at + 4
+    end = at
+    while struct.unpack_from("<H", data, end)[0]:
+        end += 2
+    return data[at:end].decode("utf-16-le"), end + 2
+
+
+def dialog(data):
+    """A classic template: (width, [(id, class, text, style, x, width)])."""
+    assert struct.unpack_from("<HH", data) != (1, 0xFFFF), "extended template"
+    style, _, count, _, _, width, _ = struct.unpack_from("<IIHhhhh", data)
+    at = 18
+    for _ in range(3):  # menu, class, caption
+        _, at = field(data, at)
+    if style & 0x40:  # DS_SETFONT
+        _, at = field(data, at + 2)
+    controls = []
+    for _ in range(count):
+        at = (at + 3) & ~3
+        c_style, _, x, _, cx, _, ident = struct.unpack_from("<IIhhhhH", data, at)
+        kind, at = field(data, at + 18)
+        text, at = field(data, at)
+        at += 2 + struct.unpack_from("<H", data, at)[0]
+        controls.append((ident, kind, text, c_style, x, cx))
+    return width, controls
+
+
+def imports():
     return {(entry.dll.decode().lower(), i.name.decode() if i.name else f"#{i.ordinal}")
-            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) for i in entry.imports}
+            for entry in getattr(PE, "DIRECTORY_ENTRY_IMPORT", []) for i in entry.imports}
 
 
 def allowlist():
-    allowed = {}
-    for line in ALLOWLIST.read_text().splitlines():
-        if line.strip() and not line.startswith("#"):
-            dll, function, win95, nt = line.split()
-            allowed[(dll.lower(), function)] = (win95, nt)
-    return allowed
-
-
-def version_tuple(text):
-    return tuple(int(part) for part in text.split("."))
+    rows = [line.split() for line in ALLOWLIST.read_text().splitlines()
+            if line.strip() and not line.startswith("#")]
+    return {(dll.lower(), name): (win95, nt) for dll, name, win95, nt in rows}
 
 
 class InstallerFile(unittest.TestCase):
-    def test_gui_program_of_its_build(self):
-        self.assertEqual(MACHINES[ARCH], PE.FILE_HEADER.Machine)
-        self.assertEqual(GUI, PE.OPTIONAL_HEADER.Subsystem)
-
-    def test_entry_point_lies_in_the_code(self):
-        entry = PE.OPTIONAL_HEADER.AddressOfEntryPoint
-        code = next(s for s in PE.sections if s.Name.startswith(b".text\0"))
-        self.assertTrue(code.VirtualAddress <= entry < code.VirtualAddress + code.Misc_VirtualSize)
-
-    def test_header_asks_for_the_oldest_systems(self):
+    def test_header(self):
         header = PE.OPTIONAL_HEADER
-        self.assertEqual(OLDEST_VERSION, (header.MajorSubsystemVersion,
-                                          header.MinorSubsystemVersion))
-        self.assertEqual(OLDEST_VERSION, (header.MajorOperatingSystemVersion,
-                                          header.MinorOperatingSystemVersion))
+        self.assertEqual(MACHINES[ARCH], PE.FILE_HEADER.Machine)
+        self.assertEqual(2, header.Subsystem, "GUI")
+        self.assertEqual([(3, 10)] * 2, [
+            (header.MajorSubsystemVersion, header.MinorSubsystemVersion),
+            (header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion)])
+        code = next(s for s in PE.sections if s.Name.startswith(b".text\0"))
+        self.assertTrue(code.contains_rva(header.AddressOfEntryPoint))
 
-    def test_allowlist_names_only_functions_of_95_and_nt_351(self):
-        for (dll, function), (win95, nt) in allowlist().items():
-            self.assertEqual("95", win95, f"{dll} {function}")
-            self.assertLessEqual(version_tuple(nt), (3, 51), f"{dll} {function}")
-
-    def test_imports_only_allowlisted_functions(self):
-        unknown = sorted(f"{dll} {name}" for dll, name in imports(PE) - set(allowlist()))
-        self.assertEqual([], unknown, "imports outside allowed_imports.txt")
-
-    def test_run_time_lookups_are_not_imported(self):
-        imported = {name for _, name in imports(PE)}
+    def test_imports_only_functions_of_95_and_nt_351(self):
+        for (dll, name), (win95, nt) in allowlist().items():
+            self.assertEqual("95", win95, name)
+            self.assertLessEqual(tuple(map(int, nt.split("."))), (3, 51), name)
+        self.assertEqual([], sorted(f"{d} {n}" for d, n in imports() - set(allowlist())))
         for name in RUN_TIME_LOOKUPS:
-            self.assertNotIn(name, imported)
+            self.assertNotIn(name, {n for _, n in imports()})
             self.assertNotEqual(-1, PE.__data__.find(name.encode() + b"\0"), name)
 
     def test_no_debug_data_or_symbols(self):
-        sections = [s.Name.rstrip(b"\0").decode() for s in PE.sections]
-        self.assertEqual([], [s for s in sections if s.startswith((".debug", ".stab", "/"))])
-        debug = PE.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_DEBUG"]]
-        self.assertEqual((0, 0), (debug.VirtualAddress, debug.Size))
-        self.assertEqual((0, 0), (PE.FILE_HEADER.PointerToSymbolTable,
-                                  PE.FILE_HEADER.NumberOfSymbols))
+        names = [s.Name.rstrip(b"\0").decode() for s in PE.sections]
+        self.assertEqual([], [n for n in names if n.startswith((".debug", ".stab", "/"))])
+        debug = PE.OPTIONAL_HEADER.DATA_DIRECTORY[6]
+        self.assertEqual((0, 0, 0), (debug.Size, PE.FILE_HEADER.PointerToSymbolTable,
+                                     PE.FILE_HEADER.NumberOfSymbols))
 
-    def test_payload_is_rcdata_1_unchanged(self):
-        found = []
+    def test_payload_is_raw_data_1_unchanged(self):
+        self.assertEqual([1], list(resources(RT_RCDATA)))
+        lang, data = resources(RT_RCDATA)[1]
+        self.assertEqual(0, lang)
+        self.assertTrue(data == PAYLOAD, "resource differs from the payload archive")
+
+    def test_messages_in_both_languages_fit_their_buffers(self):
+        strings = {}
         for kind in PE.DIRECTORY_ENTRY_RESOURCE.entries:
-            if kind.id != RT_RCDATA:
-                continue
-            for named in kind.directory.entries:
-                for lang in named.directory.entries:
-                    data = lang.data.struct
-                    found.append((named.id, lang.id,
-                                  PE.get_data(data.OffsetToData, data.Size)))
-        self.assertEqual([1], [ident for ident, _, _ in found])
-        self.assertEqual(0, found[0][1], "language neutral")
-        self.assertTrue(found[0][2] == PAYLOAD, "resource differs from payload.lzh")
+            for block in kind.directory.entries if kind.id == RT_STRING else []:
+                strings.update(block.directory.strings)
+        for ident in MESSAGE_PAIRS:
+            self.assertTrue(strings[ident].encode("cp932") and strings[ident + 1].isascii(), ident)
+        for ident, text in strings.items():
+            self.assertLess(len(text.encode("cp932")), CALLER_CAPACITY.get(ident & ~1, 256), ident)
+
+    def test_main_dialog_templates(self):
+        for template, language in ((1, 0), (2, 1)):
+            _, controls = dialog(resources(RT_DIALOG)[template][1])
+            self.assertEqual([(i, k, row[language]) for i, k, *row in MAIN_CONTROLS],
+                             [c[:3] for c in controls], template)
+
+    def test_file_dialog_shows_only_directories_and_drives(self):
+        for name in ("DESTDIR_DLG", "DESTDIR_DLGJ"):
+            width, controls = dialog(resources(RT_DIALOG)[name][1])
+            self.assertEqual(FILE_DIALOG_IDS, {c[0] for c in controls}, name)
+            shown = {i for i, _, _, style, x, cx in controls
+                     if style & WS_VISIBLE and x + cx > 0 and x < width}
+            self.assertEqual(FILE_DIALOG_SHOWN, shown, name)
+
+    def test_icon_has_16_and_32_pixels_in_16_colours(self):
+        images = resources(RT_ICON)
+        (group,) = resources(RT_GROUP_ICON).values()
+        _, _, count = struct.unpack_from("<HHH", group[1])
+        sizes = []
+        for at in range(6, 6 + 14 * count, 14):
+            width, height, colours, _, _, bits, size, ident = struct.unpack_from("<BBBBHHIH",
+                                                                                 group[1], at)
+            self.assertEqual((16, 4, size), (colours, bits, len(images[ident][1])))
+            sizes.append((width, height))
+        self.assertEqual([(16, 16), (32, 32)], sorted(sizes))
+
+    def test_browser_callback_exported_undecorated(self):
+        names = [s.name.decode() for s in PE.DIRECTORY_ENTRY_EXPORT.symbols if s.name]
+        self.assertIn("BFFCallback", names)
 
 
 if __name__ == "__main__":
     if len(sys.argv) < 3:
         sys.exit("usage: check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH [win32|win64]")
     PE = pefile.PE(sys.argv.pop(1))
-    with open(sys.argv.pop(1), "rb") as archive:
-        PAYLOAD = archive.read()
+    PAYLOAD = Path(sys.argv.pop(1)).read_bytes()
     if len(sys.argv) > 1 and sys.argv[1] in MACHINES:
         ARCH = sys.argv.pop(1)
     unittest.main(argv=sys.argv, verbosity=2)
