@@ -12,7 +12,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/setup.sh
 jobs="$(nproc)"
 
-step() { printf '\n== %s\n' "$*"; }
+step() { printf '\n== %s (at %dm%02ds)\n' "$*" $((SECONDS / 60)) $((SECONDS % 60)); }
 
 windows_build() {
   cmake --preset "$1" >/dev/null
@@ -46,3 +46,4 @@ if [ -f scripts/fuzz.sh ]; then
   step "bounded fuzz runs and corpus replay"
   bash scripts/fuzz.sh --ci
 fi
+step "every test passed"
