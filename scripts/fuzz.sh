@@ -12,7 +12,7 @@
 # --merge    afterwards, shrink the checked-in corpus to inputs that reach
 #            every edge the work corpus and it reach together
 #            (files named regression-* are always kept)
-# --ci       bounded run for the test command: FUZZ_CI_SECONDS (default 25)
+# --ci       bounded run for the test command: FUZZ_CI_SECONDS (default 12)
 #            per target from a throw-away copy of the corpus, then replay
 #
 # Logs go to DIR/fuzz-logs, findings (crash-*, leak-*, timeout-*) to
@@ -33,7 +33,7 @@ while [ $# -gt 0 ]; do
     --time) seconds="$2"; shift 2 ;;
     --build) build="$2"; shift 2 ;;
     --merge) merge=1; shift ;;
-    --ci) ci=1; seconds="${FUZZ_CI_SECONDS:-25}"; shift ;;
+    --ci) ci=1; seconds="${FUZZ_CI_SECONDS:-12}"; shift ;;
     -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     fuzz_*) targets+=("$1"); shift ;;
     *) echo "fuzz.sh: unknown argument '$1' (try --help)" >&2; exit 64 ;;
