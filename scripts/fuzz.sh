@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (preset `fuzz`: clang, ASan, UBSan) and runs
-# each for a given time from its checked-in corpus, then replays that corpus.
+# Builds the libFuzzer targets fuzz_extract and fuzz_roundtrip (preset `fuzz`:
+# clang, ASan, UBSan) and runs each for a given time from its checked-in
+# corpus, then replays that corpus.
 #
 #   scripts/fuzz.sh [--time SECONDS] [--build DIR] [--merge] [TARGET...]
 #   scripts/fuzz.sh --ci
@@ -11,16 +12,17 @@
 # --merge    afterwards, shrink the checked-in corpus to inputs that reach
 #            every edge the work corpus and it reach together
 #            (files named regression-* are always kept)
-# --ci       bounded run for the test command: FUZZ_CI_SECONDS (default 25)
+# --ci       bounded run for the test command: FUZZ_CI_SECONDS (default 12)
 #            per target from a throw-away copy of the corpus, then replay
 #
 # Logs go to DIR/fuzz-logs, findings (crash-*, leak-*, timeout-*) to
 # DIR/fuzz-artifacts/TARGET. Exit status 1 when any run or replay found
-# a crash, a leak, a timeout or a sanitizer report.
+# a crash, a leak, a timeout or a sanitizer report. FUZZ_JOBS (default 2)
+# caps the build's parallel jobs.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-ALL_TARGETS=(fuzz_extract fuzz_decoder fuzz_roundtrip)
+ALL_TARGETS=(fuzz_extract fuzz_roundtrip)
 seconds=60
 build=build/fuzz
 ci=0
@@ -31,8 +33,8 @@ while [ $# -gt 0 ]; do
     --time) seconds="$2"; shift 2 ;;
     --build) build="$2"; shift 2 ;;
     --merge) merge=1; shift ;;
-    --ci) ci=1; seconds="${FUZZ_CI_SECONDS:-25}"; shift ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --ci) ci=1; seconds="${FUZZ_CI_SECONDS:-12}"; shift ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     fuzz_*) targets+=("$1"); shift ;;
     *) echo "fuzz.sh: unknown argument '$1' (try --help)" >&2; exit 64 ;;
   esac
@@ -40,16 +42,17 @@ done
 [ ${#targets[@]} -gt 0 ] || targets=("${ALL_TARGETS[@]}")
 
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" --target fuzz_targets -j "$(nproc)"
+cmake --build "$build" --target "${ALL_TARGETS[@]}" -j "${FUZZ_JOBS:-2}"
 
 logs="$build/fuzz-logs"
 mkdir -p "$logs"
+scratch="$(mktemp -d)"
+# The targets' sandboxes go to memory where it can be had: they are rewritten for every input.
 sandbox_parent=/dev/shm
 [ -w "$sandbox_parent" ] || sandbox_parent="${TMPDIR:-/tmp}"
-ZV_FUZZ_TMP="$(mktemp -d "$sandbox_parent/zvfuzz-run-XXXXXX")"
-export ZV_FUZZ_TMP
-scratch="$(mktemp -d)"
-trap 'rm -rf "$ZV_FUZZ_TMP" "$scratch"' EXIT
+TMPDIR="$(mktemp -d "$sandbox_parent/zvfuzz-run-XXXXXX")"
+export TMPDIR
+trap 'rm -rf "$TMPDIR" "$scratch"' EXIT
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
