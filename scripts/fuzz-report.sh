@@ -3,7 +3,7 @@
 # per target the runs, seconds and executions summed over every log, the
 # inputs in the checked-in and work corpora, the findings kept as artifacts,
 # sanitizer reports, escapes from the install folder, files left behind and
-# descriptors left open, and the target's own figures from its last run.
+# descriptors left open.
 #
 #   scripts/fuzz-report.sh [BUILD-DIR]      (default build/fuzz)
 set -euo pipefail
@@ -28,7 +28,7 @@ count_files() {  # folder, find tests...
 
 printf '\n%-15s %5s %8s %12s %9s %8s %9s %10s %8s %8s %9s\n' target runs seconds executions corpus work \
   findings sanitizer escapes leftover open-fds
-for target in fuzz_extract fuzz_decoder fuzz_roundtrip; do
+for target in fuzz_extract fuzz_roundtrip; do
   shopt -s nullglob
   runs=("$logs/$target"-*.log)
   all=("$logs/$target"-*.log "$logs/$target"-*.log.replay)
@@ -50,8 +50,3 @@ done
 
 echo
 echo "corpus bytes: $(du -sb fuzz/corpus 2>/dev/null | cut -f1) in fuzz/corpus"
-echo "last figures of each target:"
-for target in fuzz_extract fuzz_decoder fuzz_roundtrip; do
-  last=$(ls -t "$logs/$target"-*.log 2>/dev/null | head -1 || true)
-  [ -n "$last" ] && grep -h '^fuzz figures' "$last" | tail -1 | sed 's/^/  /' || true
-done
