@@ -27,8 +27,7 @@ std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
     return a;
 }
 
-// Bit by bit, apart from the engine's table.
-inline std::uint16_t Crc(const Bytes& data)
+inline std::uint16_t Crc(const Bytes& data)   // bit by bit, apart from the engine's table
 {
     unsigned crc = 0;
     for (std::uint8_t b : data) {
@@ -75,8 +74,7 @@ inline Code Flat(int n)
     return code;
 }
 
-// Canonical: by length, then by symbol.
-inline void PutSymbol(BitWriter& w, const Code& code, int symbol)
+inline void PutSymbol(BitWriter& w, const Code& code, int symbol)   // canonical: by length, then by symbol
 {
     const std::vector<int>& lengths = code.lengths;
     if (lengths.empty())
@@ -135,8 +133,7 @@ inline std::vector<Token> Literals(const std::string& text)
     return t;
 }
 
-// Literals that do not repeat soon.
-inline std::vector<Token> Counting(int n)
+inline std::vector<Token> Counting(int n)   // literals that do not repeat soon
 {
     std::vector<Token> t;
     for (int i = 0; i < n; ++i)
@@ -198,8 +195,7 @@ inline Bytes EncodeBlocks(const std::vector<Block>& blocks)
     return w.Finish();
 }
 
-// What the decoder must write: the window starts as spaces.
-inline Bytes Expected(const std::vector<Block>& blocks, std::size_t size = SIZE_MAX)
+inline Bytes Expected(const std::vector<Block>& blocks, std::size_t size = SIZE_MAX)   // the window starts as spaces
 {
     Bytes out;
     for (const Block& b : blocks) {
@@ -237,21 +233,13 @@ inline Member Packed(const std::string& name, const std::string& content, int le
     return m;
 }
 
-inline void Put(Bytes& b, std::uint32_t value, int bytes)
-{
-    for (int k = 0; k < bytes; ++k)
-        b.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
-}
-
-// An extended record: size, type, content.
-inline Bytes Record(int type, const Bytes& content)
+inline Bytes Record(int type, const Bytes& content)   // an extended record: size, type, content
 {
     const std::size_t size = content.size() + 3;
     return Bytes{std::uint8_t(size), std::uint8_t(size >> 8), std::uint8_t(type)} + content;
 }
 
-// '\' goes into the record as 0xFF.
-inline Member WithDirectory(Member m, const std::string& directory)
+inline Member WithDirectory(Member m, const std::string& directory)   // '\' goes into the record as 0xFF
 {
     Bytes name = Text(directory);
     std::replace(name.begin(), name.end(), std::uint8_t('\\'), std::uint8_t(0xFF));
@@ -263,12 +251,13 @@ inline Bytes Encode(const Member& m)
 {
     const std::size_t extended = m.level == 1 ? m.extended.size() : 0;
     Bytes h = {0, 0};
+    const auto Put = [&h](std::uint32_t value, int bytes) { for (int k = 0; k < bytes; ++k) h.push_back(std::uint8_t(value >> 8 * k)); };
     h.insert(h.end(), m.method.begin(), m.method.begin() + 5);
-    Put(h, static_cast<std::uint32_t>(m.packedSize >= 0 ? m.packedSize : std::int64_t(m.data.size() + extended)), 4);
-    Put(h, m.originalSize, 4);
-    Put(h, m.dosTime | std::uint32_t(m.dosDate) << 16, 4);
+    Put(static_cast<std::uint32_t>(m.packedSize >= 0 ? m.packedSize : std::int64_t(m.data.size() + extended)), 4);
+    Put(m.originalSize, 4);
+    Put(m.dosTime | std::uint32_t(m.dosDate) << 16, 4);
     h = h + Bytes{0x20, static_cast<std::uint8_t>(m.level), static_cast<std::uint8_t>(m.name.size())} + Text(m.name);
-    Put(h, m.crc, 2);
+    Put(m.crc, 2);
     if (m.level == 1)
         h.push_back('U');
     h[0] = static_cast<std::uint8_t>(m.level == 1 ? h.size() : h.size() - 2);

@@ -234,7 +234,6 @@ TEST(Decoder, OutputMatchesTheModel)
         std::vector<Block> blocks;
         std::size_t size = SIZE_MAX;
     } cases[] = {
-        {"literals", {Of(Literals("Hello, world"))}},
         {"a match before the start copies the window's spaces", {Of({Match(5, 3), Lit('x')})}},
         {"length 256 at distance 0", {Of(Literals("ab") + std::vector<Token>{Match(256, 0)})}},
         {"a distance shorter than the length repeats", {Of(Literals("abc") + std::vector<Token>{Match(20, 2)})}},
@@ -307,13 +306,11 @@ TEST(Decoder, DamageEndsTheMemberWithFour)
          DecodeReason::InvalidCode},
         {"incomplete literal/length code", HeaderOf(Of({}, Code{{1}})), DecodeReason::IncompleteCode},
         {"over-full literal/length code", HeaderOf(Of({}, Code{{1, 1, 1}})), DecodeReason::OversubscribedCode},
-        {"510 lengths of 1", HeaderOf(Of({}, Code{std::vector<int>(510, 1)})), DecodeReason::OversubscribedCode},
         {"incomplete offset code", HeaderOf(Of({}, Flat(510), Code{{1, 2, 3}})), DecodeReason::IncompleteCode},
         {"code-length length 17", Bits([&](BitWriter& w) { w.Put(1, 16), PutSmallCode(w, longSmall, 5, true); }),
          DecodeReason::LengthTooLong},
         {"offset length 17", HeaderOf(Of({}, Flat(510), longOffset)), DecodeReason::LengthTooLong},
         {"data one byte short", Bytes(bits.begin(), bits.end() - 1), DecodeReason::DataExhausted, size, Crc(out)},
-        {"data cut in half", Bytes(bits.begin(), bits.begin() + 1200), DecodeReason::DataExhausted, size, Crc(out)},
         {"4 GiB declared over 10 bytes", Bytes(endlessBits.begin(), endlessBits.begin() + 10),
          DecodeReason::DataExhausted, 0xFFFFFFFFu},
         {"wrong CRC", bits, DecodeReason::CrcMismatch, size, static_cast<std::uint16_t>(Crc(out) ^ 1)},
@@ -370,13 +367,11 @@ TEST(Host, ShortWritesEndTheMemberWithEight)
 {
     const Block block{-1, Flat(510), Flat(14), Flat(19), Counting(20000)};
     const Bytes data = EncodeBlocks({block}), expected = Expected({block});
-    for (int nth : {1, 2, 3}) {
-        for (bool error : {false, true}) {
-            HostShortWrite(nth, error);
-            DecodeRun run = Decode(data, static_cast<std::uint32_t>(expected.size()), Crc(expected));
-            EXPECT_EQ(run.result, kDecodeWriteError) << nth << error;
-            EXPECT_EQ(run.reason, DecodeReason::ShortWrite) << nth << error;
-        }
+    for (int k = 0; k < 6; ++k) {   // each write in turn: half done, or failed
+        HostShortWrite(1 + k / 2, k % 2 != 0);
+        DecodeRun run = Decode(data, static_cast<std::uint32_t>(expected.size()), Crc(expected));
+        EXPECT_EQ(run.result, kDecodeWriteError) << k;
+        EXPECT_EQ(run.reason, DecodeReason::ShortWrite) << k;
     }
 }
 
