@@ -169,7 +169,7 @@ inline void PutSymbolLengths(BitWriter& w, const Block& block)
 inline void PutBlockHeader(BitWriter& w, const Block& block)
 {
     w.Put(static_cast<std::uint32_t>(block.size >= 0 ? block.size : block.tokens.size()) & 0xFFFF, 16);
-    if (block.symbols.lengths.empty())
+    if (block.symbols.lengths.empty())   // a code-length code of one value 0, then the symbol's count 0 and value
         w.Put(0, 10), w.Put(0, 9), w.Put(static_cast<std::uint32_t>(block.symbols.single), 9);
     else
         PutSmallCode(w, block.small, 5, true), PutSymbolLengths(w, block);

@@ -1,4 +1,4 @@
-// The engine on crafted input, one table per part: member headers, member
+// The engine on crafted input, a table for each of: member headers, member
 // paths, the member walk, the -lh5- decoder on good and on hostile streams;
 // on the host, also where only the host layer's hooks can lead it: resource
 // and allocation faults, short writes, code page 932, links, time zones.
