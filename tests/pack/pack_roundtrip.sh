@@ -74,5 +74,20 @@ for jobs in 1 3; do
   "$lzhtool" pack --jobs $jobs "$work/jobs.lzh" "$work/src" && cmp -s "$work/jobs.lzh" "$work/l1-auto.lzh" ||
     fail "--jobs $jobs: another archive"
 done
+# A bad argument or file: the status, one message, nothing written.
+while IFS='|' read -r want args; do
+  said=$(cd "$work" && eval "\"\$lzhtool\" $args" 2>&1 >/dev/null)
+  status=$?
+  [ "$status" -eq "$want" ] && [ -n "$said" ] || fail "lzhtool $args: status $status, said '$said'"
+  [ ! -e "$work/bad.lzh" ] && [ ! -e "$work/bad" ] || fail "lzhtool $args wrote something"
+done <<'BAD'
+64|frobnicate
+64|extract l1-auto.lzh
+64|pack --level 7 bad.lzh src
+64|pack --method zip bad.lzh src
+66|pack bad.lzh missing
+66|extract missing.lzh bad
+65|list src/text.txt
+BAD
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
