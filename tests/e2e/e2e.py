@@ -3,12 +3,13 @@
 writes and launches: the scenarios of one session kind, in one Wine prefix.
 
   e2e.py --group en|ja|en-3.51|ja-3.51|demo --exe Zoravuvi.exe --driver windriver.exe
-         --pathscan pathscan.exe --payload payload.lzh --work DIR
-         [--alt-exe EXE --alt-payload LZH] [--only NAME] [--visible] [--keep]
+         --payload payload.lzh --work DIR [--pathscan EXE] [--alt-exe EXE --alt-payload LZH]
+         [--only NAME] [--visible] [--keep]
 
 Exit status 0 when every scenario passed, 1 otherwise, 77 when the installer
 is a 32-bit program that this machine cannot run."""
 import argparse
+import os
 import shutil
 import subprocess
 import sys
@@ -16,19 +17,19 @@ import time
 import traceback
 from pathlib import Path
 
-from harness import (SKIP_CODE, Display, Failure, Session, cannot_run, expect, expect_eq,
+from harness import (Failure, Session, cannot_run, expect, expect_eq, start_display,
                      template_prefix, wait_for)
 
 EN, JA = "C.UTF-8", "ja_JP.UTF-8"
-KINDS = {"en": (EN, "6.1"), "ja": (JA, "6.1"), "en-3.51": (EN, "3.51"),
-         "ja-3.51": (JA, "3.51"), "demo": (EN, "6.1")}
+KINDS = {"en": (EN, "6.1"), "ja": (JA, "6.1"), "en-3.51": (EN, "3.51"), "ja-3.51": (JA, "3.51"),
+         "demo": (EN, "6.1")}
 CAPTION = {EN: "Quova installer ver0.13", JA: "Quovaインストーラ ver0.13"}
 DONE = {EN: ("Install finished", "Installation finished.\nLaunch Quova..."),
         JA: ("インストール完了", "インストール完了です。\nQuovaを起動します。")}
 BROWSER = {EN: "Browse for Folder", JA: "フォルダーの参照"}
 BROWSER_TITLE = {EN: "Install to..", JA: "インストール先"}
 FILE_DIALOG = {EN: "Open File", JA: "ファイルを開く"}
-START, CANCEL, FOLDER, LABEL, BROWSE, SHORTCUT = 1, 2, 101, 65535, 102, 103
+START, CANCEL, FOLDER, BROWSE, SHORTCUT = 1, 2, 101, 102, 103
 DIRECTORY_LINE, DIRECTORY_LIST = 1088, 1121   # the file dialog's stc1 and lst2
 TREE = 14145                                   # the tree of Wine's folder browser
 LOG = "quova-launch.log"
@@ -38,22 +39,12 @@ ROOT_KEY = r"HKEY_CURRENT_USER\Software\Dorvalen\Quova"
 VERSION_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
 PF_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion"
 
-# The main dialog: control order, classes, button kinds, tab stops, texts.
-ORDER = [START, CANCEL, FOLDER, LABEL, BROWSE, SHORTCUT]
-CLASSES = ["button", "button", "edit", "static", "button", "button"]
-BUTTON_KIND = {START: 1, CANCEL: 0, BROWSE: 0, SHORTCUT: 3}   # default, push, push, auto check box
-TEXTS = {EN: ["Start installation", "Cancel", None, "Install folder:", "Browse",
-              "Create a shortcut on your Desktop"],
-         JA: ["インストール開始", "Cancel", None, "インストール先:", "インストール先を選ぶ",
-              "デスクトップにショートカットを作る"]}
-DIALOG_STYLE = 0x80000000 | 0x10000000 | 0x00C00000 | 0x00080000   # popup visible caption sysmenu
-WS_DISABLED, WS_TABSTOP = 0x08000000, 0x00010000
-
-
-def long_path(length):
-    return "C:\\" + "q" * (length - 3)
-
-
+# The main dialog's texts but the folder's, in template order: the template
+# of the session's language, which tests/resources checks field by field.
+TEXTS = {EN: ["Start installation", "Cancel", "Install folder:", "Browse", "Create a shortcut on your Desktop"],
+         JA: ["インストール開始", "Cancel", "インストール先:", "インストール先を選ぶ", "デスクトップにショートカットを作る"]}
+WS_DISABLED = 0x08000000
+long_path = lambda length: "C:\\" + "q" * (length - 3)
 DEEP = "C:\\zv\\" + "d" * 200 + "\\" + "e" * 48      # 255 bytes
 DEEPER = DEEP + "f"                                  # 256 bytes, its next sibling
 LONG_FOLDER = "C:\\" + "L" * 240 + "\\"              # a 258-byte command with both switches
@@ -66,11 +57,7 @@ LONG_FOLDER = "C:\\" + "L" * 240 + "\\"              # a 258-byte command with b
 # Wine's own, the InstallRoot key absent.
 OPEN, CANCELLED = ("start",), ("cancel",)
 NO_PF = {"pf_dir": None}
-
-
-def folder_row(name, setup, shown):
-    return ("en", name, setup, [OPEN, ("folder", shown), CANCELLED])
-
+folder_row = lambda name, setup, shown: ("en", name, setup, [OPEN, ("folder", shown), CANCELLED])
 
 SCENARIOS = [
     folder_row("root_used", {"root": ("REG_SZ", r"D:\Tools\Q")}, r"D:\Tools\Q"),
@@ -95,8 +82,8 @@ SCENARIOS = [
      [OPEN, ("folder", STRING_1030), CANCELLED, ("no_install_root",)]),
     ("en", "layout_esc", {}, [OPEN, ("layout",), ("folder", PF_QUOVA), ("shortcut", 1, False),
                               ("shot", "main-dialog-en"), ("key", "esc"), ("cancelled", PF_QUOVA)]),
-    ("en", "code_page_936", {"locale": "zh_CN"}, [OPEN, ("folder", PF_QUOVA), CANCELLED]),
-    ("en", "code_page_949", {"locale": "ko_KR"}, [OPEN, ("folder", PF_QUOVA), CANCELLED]),
+    ("en", "code_page_936", {"locale": ("zh_CN", "cp936", "代码页")}, [OPEN, ("folder", PF_QUOVA), CANCELLED]),
+    ("en", "code_page_949", {"locale": ("ko_KR", "cp949", "코드")}, [OPEN, ("folder", PF_QUOVA), CANCELLED]),
     ("en", "version_3.95", {"version": "3.95"}, [OPEN, ("shortcut", 1, False), CANCELLED]),
     ("en", "version_3.94", {"version": "3.94"}, [OPEN, ("shortcut", 0, True), CANCELLED]),
     ("en", "browser_cancels_trim", {}, [
@@ -112,7 +99,7 @@ SCENARIOS = [
     ("en", "install_enter_planted_program", {"pf_dir": None, "files": {"C:\\Program.exe": "stand-in"}}, [
         OPEN, ("folder", STRING_1030), ("key", "enter", FOLDER),
         ("install", STRING_1030, '"C:\\Program files\\Quova\\quova" -s- -l', "completion-en"),
-        ("stand_in_alone", STRING_1030), ("nothing_at", "C:\\"), ("no_install_root",)]),
+        ("stand_in_alone", STRING_1030), ("no_install_root",)]),
     ("en", "install_3.94_no_shortcut_switch", {"version": "3.94"}, [
         OPEN, ("click", START), ("install", PF_QUOVA, '"C:\\Program Files\\Quova\\quova" -s-')]),
     ("en", "install_long_folder", {}, [
@@ -154,7 +141,6 @@ SCENARIOS = [
         ("install", PF_QUOVA, '"C:\\Program Files\\Quova\\quova" -s- -l', "demo-completion")]),
 ]
 
-
 # ----------------------------------------------------------------- setup
 def reg_data(kind, data):
     """A value as .reg hex: type 1 REG_SZ, 2 REG_EXPAND_SZ; UTF-16 with its zero."""
@@ -162,7 +148,6 @@ def reg_data(kind, data):
         return "hex(1):" + ",".join(["41,00"] * data)
     raw = (data + "\0").encode("utf-16-le")
     return f"hex({1 if kind == 'REG_SZ' else 2}):" + ",".join(f"{b:02x}" for b in raw)
-
 
 def registry_text(setup, version):
     """Puts every value a scenario may change back to Wine's, then applies its own."""
@@ -175,7 +160,6 @@ def registry_text(setup, version):
               f"[{VERSION_KEY}]", f'"CurrentVersion"="{setup.get("version", version)}"', ""]
     return "\r\n".join(lines)
 
-
 def plant(s, setup):
     for folder in setup.get("dirs", []):
         s.host_path(folder).mkdir(parents=True, exist_ok=True)
@@ -185,27 +169,21 @@ def plant(s, setup):
         else:
             s.host_path(path).write_text(content)
 
-
-def locale_env(s, name):
-    """The session's environment in NAME.UTF-8, built into the work folder
-    when the machine has no such locale."""
+def locale_env(s, name, codec, marker):
+    """The installer's environment in another locale, built into the work
+    folder where the machine has none; Wine's own messages prove it."""
     locpath = s.ctx.work / "locale"
     if not (locpath / f"{name}.UTF-8").exists():
-        locpath.mkdir(parents=True, exist_ok=True)
         subprocess.run(["localedef", "-i", name, "-f", "UTF-8", str(locpath / f"{name}.UTF-8")],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
     env = dict(s.env, LANG=f"{name}.UTF-8", LC_ALL=f"{name}.UTF-8", LOCPATH=str(locpath))
-    # Wine's own messages come in the locale's code page.
-    codec, marker = {"zh_CN": ("cp936", "代码页"), "ko_KR": ("cp949", "코드")}[name]
     said = s.wine("cmd", "/c", "chcp", env=env).decode(codec, "replace")
     expect(marker in said, f"{name} not in effect under Wine: {said!r}")
     return env
 
-
 # ----------------------------------------------------------------- steps
 def main_dialog(s):
     return CAPTION[s.lang]
-
 
 def exit_code(s):
     try:
@@ -213,38 +191,25 @@ def exit_code(s):
     except subprocess.TimeoutExpired:
         raise Failure(f"the installer did not exit within {EXIT_SECONDS} s")
 
-
 def cancelled(s, folder=None):
     expect_eq(exit_code(s), 0, "exit code")
     expect(not folder or not s.host_path(folder).exists(), f"{folder} was created")
-
 
 def start(s, which="main"):
     s.installer = s.start(str(s.ctx.alt_exe if which == "alt" else s.ctx.exe), env=s.row_env)
     s.drive("wait", main_dialog(s), "30000")
 
-
 def layout(s):
-    window, controls = s.dump(main_dialog(s))
-    expect_eq(int(window["style"], 16) & DIALOG_STYLE, DIALOG_STYLE, "dialog style")
-    expect_eq([int(c["id"]) for c in controls], ORDER, "controls in template order")
-    expect_eq([c["class"].lower() for c in controls], CLASSES, "control classes")
-    for control, text in zip(controls, TEXTS[s.lang]):
-        ident, style = int(control["id"]), int(control["style"], 16)
-        expect(text is None or control["text"] == text, f"text of {ident}: {control['text']!r}")
-        expect(ident not in BUTTON_KIND or style & 0xF == BUTTON_KIND[ident], f"button kind of {ident}")
-        expect_eq(bool(style & WS_TABSTOP), ident != LABEL, f"tab stop of {ident}")
-
+    texts = [c["text"] for c in s.dump(main_dialog(s))[1] if int(c["id"]) != FOLDER]
+    expect_eq(texts, TEXTS[s.lang], "the dialog's texts")
 
 def shortcut(s, checked, disabled):
     box = next(c for c in s.dump(main_dialog(s))[1] if int(c["id"]) == SHORTCUT)
     state = (int(box["checked"]), bool(int(box["style"], 16) & WS_DISABLED))
     expect_eq(state, (checked, disabled), "shortcut box (checked, disabled)")
 
-
 def selection_is(s, label):
-    return [l for l in s.drive("tree", s.dialog).split("\n") if l][-1:] == [label]
-
+    return [l for l in s.drive("tree", s.dialog, str(TREE)).split("\n") if l][-1:] == [label]
 
 def browse(s, label):
     """The shell's browser, opened on the folder typed, trimmed. Wine's
@@ -259,32 +224,26 @@ def browse(s, label):
     expect(not label or selection_is(s, label), f"the browser does not select {label!r}")
     expect(BROWSER_TITLE[s.lang] in [c["text"] for c in s.dump(s.dialog)[1]], "the browser's title")
 
-
 def browser_key(s, key, label):
     s.drive("key", s.dialog, key, str(TREE))
     expect(wait_for(lambda: selection_is(s, label), 10), f"the browser does not select {label!r}")
-
 
 def directory_shown(s, wanted):
     """The old file dialog's current directory, which Wine shows in lower case."""
     shown = lambda: s.text(s.dialog, DIRECTORY_LINE).lower()
     expect(wait_for(lambda: shown() == wanted, 10), f"file dialog shows {shown()!r}, not {wanted!r}")
 
-
 def file_dialog(s, directory):
     s.dialog = FILE_DIALOG[s.lang]
     s.drive("click", main_dialog(s), str(BROWSE))
     directory_shown(s, directory)
 
-
 def open_item(s, item, directory):
     s.drive("open", s.dialog, str(DIRECTORY_LIST), item)
     directory_shown(s, directory)
 
-
 def shows(s, dialog, text):
     expect(any(c["text"].startswith(text) for c in s.dump(dialog)[1]), f"no {text!r} in {dialog}")
-
 
 def leave(s, how):
     """Ends the browser or file dialog with a button, Esc or its close box."""
@@ -296,11 +255,9 @@ def leave(s, how):
         s.drive("click", s.dialog, str(how))
     s.drive("gone", s.dialog)
 
-
 def installed_files(root):
     return {p.relative_to(root).as_posix().lower(): p for p in root.rglob("*")
             if p.is_file() and p.name != LOG}
-
 
 def check_files(s, folder, reference):
     """Every member byte for byte, with the archive's time stamp."""
@@ -311,7 +268,6 @@ def check_files(s, folder, reference):
         expect_eq(int(got[name].stat().st_mtime), int(source.stat().st_mtime), f"time of {name}")
     return len(got)
 
-
 def message_box(s, title):
     window, controls = s.dump(title)
     text = "".join(c["text"] for c in controls if c["class"].lower() == "static")
@@ -319,14 +275,13 @@ def message_box(s, title):
     icon = any(c["checked"] == "1" for c in controls if c["class"].lower() == "static")
     return window["text"], text, buttons, icon
 
-
 def screenshot(s, name):
-    s.ctx.display.screenshot(s.ctx.work / "screenshots" / f"{name}.png")
-
+    (s.ctx.work / "screenshots").mkdir(exist_ok=True)
+    subprocess.run(["import", "-display", s.ctx.display, "-window", "root",
+                    str(s.ctx.work / "screenshots" / f"{name}.png")], timeout=30)
 
 def launch_lines(log):
     return log.read_bytes().decode("latin-1").split("\r\n")[:-1] if log.exists() else []
-
 
 def install(s, folder, command, shot=None):
     """The files before the completion box, the box, and then the launch."""
@@ -354,7 +309,6 @@ def install(s, folder, command, shot=None):
     s.drive("key", "Quova", "esc")
     s.drive("gone", "Quova")
 
-
 def stand_in_alone(s, folder):
     """Started by hand without switches: says so, the close box ends it,
     and its log gains a second line."""
@@ -364,33 +318,24 @@ def stand_in_alone(s, folder):
     s.drive("gone", "Quova")
     expect(wait_for(lambda: len(launch_lines(s.host_path(folder) / LOG)) == 2, 10), "second log line")
 
-
 def error(s, text):
     expect_eq(message_box(s, "CAUTION!"), ("CAUTION!", text, ["OK"], True), "error box")
     s.drive("click", "CAUTION!", "1")
     expect_eq(exit_code(s), 0, "exit code")
 
-
-def nothing_at(s, folder):
-    logs = list(s.host_path(folder).glob(LOG))
-    expect(not logs, f"something was launched: {logs}")
-
-
 def no_install_root(s):
     said = s.wine("reg", "query", ROOT_KEY).decode(errors="replace")
     expect("InstallRoot" not in said, f"the installer created its key: {said!r}")
-
 
 def scan(s, how, path, wanted):
     said = s.wine(str(s.ctx.pathscan), how, path).decode("cp932" if s.lang == JA else "cp1252")
     expect_eq(said, wanted, f"{how} {path}")
 
-
 STEPS = {
     "start": start, "layout": layout, "shortcut": shortcut, "cancelled": cancelled,
     "browse": browse, "browser_key": browser_key, "file_dialog": file_dialog, "open": open_item,
     "shows": shows, "leave": leave, "install": install, "stand_in_alone": stand_in_alone,
-    "error": error, "nothing_at": nothing_at, "no_install_root": no_install_root, "scan": scan,
+    "error": error, "no_install_root": no_install_root, "scan": scan,
     "shot": screenshot,
     "folder": lambda s, wanted: expect_eq(s.text(main_dialog(s), FOLDER), wanted, "folder"),
     "type": lambda s, text: s.drive("settext", main_dialog(s), str(FOLDER), text),
@@ -400,21 +345,18 @@ STEPS = {
     "cancel": lambda s: (s.drive("click", main_dialog(s), str(CANCEL)), cancelled(s)),
 }
 
-
 # ----------------------------------------------------------------- running
 def extract_reference(archive, folder):
     shutil.rmtree(folder, ignore_errors=True)
-    folder.mkdir(parents=True)
     subprocess.run(["7zz", "x", "-y", f"-o{folder}", str(archive)], check=True,
                    stdout=subprocess.DEVNULL, timeout=120)
     return folder
 
-
 def run_scenario(s, setup, steps, version):
-    s.reg_import(registry_text({k: v for k, v in setup.items() if k in ("root", "pf_dir", "pf_path", "version")},
-                               version))
+    registry = {k: v for k, v in setup.items() if k in ("root", "pf_dir", "pf_path", "version")}
+    s.reg_import(registry_text(registry, version))
     plant(s, setup)
-    s.row_env = locale_env(s, setup["locale"]) if "locale" in setup else s.env
+    s.row_env = locale_env(s, *setup["locale"]) if "locale" in setup else s.env
     s.installer, s.dialog, s.created = None, None, []
     try:
         for verb, *args in steps:
@@ -423,13 +365,10 @@ def run_scenario(s, setup, steps, version):
         for folder in s.created:
             shutil.rmtree(s.host_path(folder), ignore_errors=True)
 
-
-def run_group(ctx, group, only):
-    lang, version = KINDS[group]
-    rows = [(n, setup, steps) for kinds, n, setup, steps in SCENARIOS
-            if kinds == group and (not only or n == only)]
-    s = Session(ctx, group, lang)
-    failures = 0
+def run_group(ctx):
+    lang, version = KINDS[ctx.group]
+    rows = [row[1:] for row in SCENARIOS if row[0] == ctx.group and ctx.only in (None, row[1])]
+    s, failures = Session(ctx, ctx.name, lang), 0
     try:
         for name, setup, steps in rows:
             began, status = time.monotonic(), "PASS"
@@ -444,48 +383,39 @@ def run_group(ctx, group, only):
                 s.end_programs()
             print(f"{status.split(':')[0]} {name} ({time.monotonic() - began:.1f} s){status[4:]}", flush=True)
     finally:
-        s.close()
+        s.close(ctx.keep)
     print(f"{len(rows) - failures} passed, {failures} failed")
     return failures
-
-
-class Context:
-    def __init__(self, args, display):
-        self.work = Path(args.work).resolve()
-        self.exe, self.driver = Path(args.exe).resolve(), Path(args.driver).resolve()
-        self.pathscan = Path(args.pathscan).resolve()
-        self.alt_exe = Path(args.alt_exe).resolve() if args.alt_exe else None
-        self.display, self.keep = display, args.keep
-        self.template = template_prefix(self.work, display.name)
-        self.payload = extract_reference(Path(args.payload), self.work / f"ref-{args.group}")
-        self.stand_in = next(p for p in self.payload.rglob("*") if p.name.lower() == "quova.exe")
-        if args.alt_payload:
-            self.alt_payload = extract_reference(Path(args.alt_payload), self.work / f"ref-alt-{args.group}")
-
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     for option in ("--group", "--exe", "--driver", "--payload", "--work"):
-        parser.add_argument(option, required=True)
-    parser.add_argument("--pathscan", default="")
-    for option in ("--alt-exe", "--alt-payload", "--only"):
-        parser.add_argument(option)
+        parser.add_argument(option, required=True, type=Path if option != "--group" else str)
+    for option in ("--pathscan", "--alt-exe", "--alt-payload"):
+        parser.add_argument(option, type=Path)
+    parser.add_argument("--only")
     parser.add_argument("--visible", action="store_true", help="use $DISPLAY when set")
     parser.add_argument("--keep", action="store_true", help="keep the prefix")
-    args = parser.parse_args()
-    if not args.pathscan:
-        args.pathscan = str(Path(args.driver).with_name("pathscan.exe"))
-    reason = cannot_run(args.exe)
+    ctx = parser.parse_args()
+    reason = cannot_run(ctx.exe)
     if reason:
         print(f"skipped: 32-bit programs cannot run under Wine on this machine ({reason})")
-        return SKIP_CODE
-    display = Display(args.visible)
+        return 77
+    ctx.work = ctx.work.resolve()
+    ctx.name = ctx.group + (f"-{ctx.only}" if ctx.only else "")   # runs side by side keep apart
+    ctx.pathscan = ctx.pathscan or ctx.driver.with_name("pathscan.exe")
+    ctx.display, xvfb = (os.environ["DISPLAY"], None) if ctx.visible and "DISPLAY" in os.environ \
+        else start_display()
     try:
-        failures = run_group(Context(args, display), args.group, args.only)
+        ctx.template = template_prefix(ctx.work, ctx.display)
+        ctx.payload = extract_reference(ctx.payload, ctx.work / f"ref-{ctx.name}")
+        ctx.stand_in = next(p for p in ctx.payload.rglob("*") if p.name.lower() == "quova.exe")
+        if ctx.alt_payload:
+            ctx.alt_payload = extract_reference(ctx.alt_payload, ctx.work / f"ref-alt-{ctx.name}")
+        return 1 if run_group(ctx) else 0
     finally:
-        display.close()
-    return 1 if failures else 0
-
+        if xvfb:
+            xvfb.terminate()
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -1,31 +1,29 @@
 // windriver: operates the windows of a program running in the same Wine
-// session, as a person would, one action per run.
+// session as a person would.
 //
 //   wait    CAPTION [MS]       until the window shows (default 10000 ms)
 //   gone    CAPTION [MS]       until no such window shows
 //   dump    CAPTION            the window, then its controls in Z order (template order)
 //   text    CAPTION ID         raw text of a control
-//   tree    CAPTION            tree labels from the root to the selection, one per line
+//   tree    CAPTION ID         labels from the root of tree view ID to its selection, one a line
 //   click   CAPTION ID         press a button, refused when hidden or disabled
 //   settext CAPTION ID TEXT    put TEXT into an edit box
 //   open    CAPTION ID ITEM    double-click ITEM of a list box
 //   key     CAPTION KEY [ID]   enter, esc or down, to the focus or to control ID
 //   close   CAPTION            the close box
 //
-// Without arguments it serves one command a line from standard input, its
-// fields separated by tabs, and ends each answer with a line of byte 4 and
-// the exit code; a session then starts the driver only once.
+// It reads one command a line from standard input, fields separated by
+// tabs, and ends each answer with a line of byte 4 and the command's exit
+// code, so that a session starts it only once.
 // Only visible top-level windows with exactly this caption match. Texts are
-// UTF-8 both ways. dump prints tab-separated fields:
-//   window  style=0xS text=T
-//   control id=N class=C style=0xS checked=N text=T
-// checked is BM_GETCHECK for buttons, for icon statics 1 when an icon is
-// set, else -1; \ tab CR LF in texts come as \\ \t \r \n.
+// UTF-8. dump prints "window style=0xS text=T", then for each control
+// "control id=N class=C style=0xS checked=N text=T", fields separated by
+// tabs; checked is BM_GETCHECK for buttons, 1 for an icon static with an
+// icon, else -1; backslash, tab, CR and LF in texts come as \\ \t \r \n.
 // Exit codes: 0 done; 64 bad usage; 65 no such window in time, or still
 // there for gone; 66 the control or the action failed.
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -33,43 +31,35 @@
 
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitNoWindow = 65;
-constexpr int kExitFailed = 66;
-constexpr int kWindowWaitMs = 10000;
-constexpr int kPollMs = 50;
+constexpr int kExitUsage = 64, kExitNoWindow = 65, kExitFailed = 66;
+constexpr int kWindowWaitMs = 10000, kPollMs = 50;
 constexpr UINT kSendTimeoutMs = 5000;
-constexpr int kLabelChars = 260;
-constexpr int kMaxTreeDepth = 64;
+constexpr int kLabelChars = 260, kMaxTreeDepth = 64;
 
 using Args = std::vector<std::string>;
-bool Serving = false;
 
 std::wstring Wide(const std::string& utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &wide[0], n);
+  std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0), 0);
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &wide[0], (int)wide.size());
   return wide;
 }
 
 std::string Utf8(const std::wstring& wide) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr,
-                              nullptr);
-  std::string utf8(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &utf8[0], n, nullptr, nullptr);
+  std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0,
+                                       nullptr, nullptr), 0);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &utf8[0], (int)utf8.size(),
+                      nullptr, nullptr);
   return utf8;
 }
 
-void WriteLine(DWORD stream, const std::string& text) {
+void Print(const std::string& text) {
   DWORD written = 0;
   std::string line = text + "\n";
-  WriteFile(GetStdHandle(stream), line.data(), (DWORD)line.size(), &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), (DWORD)line.size(), &written, nullptr);
 }
 
-void Print(const std::string& text) { WriteLine(STD_OUTPUT_HANDLE, text); }
-
 int Complain(int code, const std::string& message) {
-  WriteLine(Serving ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, "windriver: " + message);
+  Print("windriver: " + message);
   return code;
 }
 
@@ -91,28 +81,19 @@ std::string TextOf(HWND window) {
   return Utf8(text);
 }
 
-std::string ClassOf(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return Utf8(name);
+bool HasClass(HWND window, const char* name) {
+  char actual[64] = {};
+  GetClassNameA(window, actual, sizeof actual);
+  return lstrcmpiA(actual, name) == 0;
 }
 
-struct Search {
-  std::string caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchCaption(HWND window, LPARAM data) {
-  Search* search = reinterpret_cast<Search*>(data);
-  if (!IsWindowVisible(window) || TextOf(window) != search->caption) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
+// The first visible top-level window with exactly this caption.
 HWND FindShown(const std::string& caption) {
-  Search search = {caption, nullptr};
-  EnumWindows(MatchCaption, (LPARAM)&search);
-  return search.found;
+  std::wstring title = Wide(caption);
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, nullptr, title.c_str())) && !IsWindowVisible(window)) {
+  }
+  return window;
 }
 
 HWND WaitShown(const std::string& caption, int timeoutMs) {
@@ -126,98 +107,69 @@ HWND WaitShown(const std::string& caption, int timeoutMs) {
 std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else out += c;
+    const char* escaped = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
+    out += escaped ? std::string(escaped) : std::string(1, c);
   }
   return out;
 }
 
-int CheckedState(HWND control, DWORD style) {
-  std::string name = ClassOf(control);
-  if (lstrcmpiA(name.c_str(), "Button") == 0) return (int)Ask(control, BM_GETCHECK, 0, 0);
-  if (lstrcmpiA(name.c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON)
-    return Ask(control, STM_GETICON, 0, 0) != 0;
-  return -1;
-}
-
-std::string StyleText(HWND window) {
-  char text[16];
-  wsprintfA(text, "0x%08lX", (DWORD)GetWindowLongW(window, GWL_STYLE));
-  return text;
+std::string Fields(HWND window) {
+  char style[16];
+  DWORD bits = (DWORD)GetWindowLongW(window, GWL_STYLE);
+  wsprintfA(style, "0x%08lX", bits);
+  int checked = HasClass(window, "Button") ? (int)Ask(window, BM_GETCHECK, 0, 0)
+                : HasClass(window, "Static") && (bits & SS_TYPEMASK) == SS_ICON
+                    ? Ask(window, STM_GETICON, 0, 0) != 0
+                    : -1;
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  return "id=" + std::to_string(GetDlgCtrlID(window)) + "\tclass=" + className + "\tstyle=" +
+         style + "\tchecked=" + std::to_string(checked) + "\ttext=" + Escape(TextOf(window));
 }
 
 int Dump(HWND window) {
-  Print("window\tstyle=" + StyleText(window) + "\ttext=" + Escape(TextOf(window)));
-  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    DWORD style = (DWORD)GetWindowLongW(child, GWL_STYLE);
-    Print("control\tid=" + std::to_string(GetDlgCtrlID(child)) + "\tclass=" + ClassOf(child) +
-          "\tstyle=" + StyleText(child) + "\tchecked=" +
-          std::to_string(CheckedState(child, style)) + "\ttext=" + Escape(TextOf(child)));
-  }
+  Print("window\t" + Fields(window));
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    Print("control\t" + Fields(child));
   return 0;
 }
 
-// Memory in the tree's own process: a tree view item is not copied across
-// processes by the system.
-struct RemoteBuffer {
-  HANDLE process = nullptr;
-  char* address = nullptr;
-  ~RemoteBuffer() {
-    if (address) VirtualFreeEx(process, address, 0, MEM_RELEASE);
-    if (process) CloseHandle(process);
-  }
-  bool Open(HWND window, SIZE_T size) {
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
-    address = process ? static_cast<char*>(VirtualAllocEx(process, nullptr, size,
-                                                          MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
-                      : nullptr;
-    return address != nullptr;
-  }
-};
-
-bool TreeLabel(HWND tree, HTREEITEM item, RemoteBuffer& remote, std::string* label) {
+// A tree view item is not copied across processes by the system, so the
+// question goes through memory in the tree's own process.
+bool TreeLabel(HWND tree, HTREEITEM item, HANDLE process, char* remote, std::string* label) {
   TVITEMW query = {};
   query.mask = TVIF_TEXT | TVIF_HANDLE;
   query.hItem = item;
-  query.pszText = reinterpret_cast<wchar_t*>(remote.address + sizeof query);
+  query.pszText = reinterpret_cast<wchar_t*>(remote + sizeof query);
   query.cchTextMax = kLabelChars;
   wchar_t text[kLabelChars] = {};
-  if (!WriteProcessMemory(remote.process, remote.address, &query, sizeof query, nullptr) ||
-      !Ask(tree, TVM_GETITEMW, 0, (LPARAM)remote.address) ||
-      !ReadProcessMemory(remote.process, query.pszText, text, sizeof text, nullptr))
-    return false;
+  bool read = WriteProcessMemory(process, remote, &query, sizeof query, nullptr) &&
+              Ask(tree, TVM_GETITEMW, 0, (LPARAM)remote) &&
+              ReadProcessMemory(process, query.pszText, text, sizeof text, nullptr);
   text[kLabelChars - 1] = L'\0';
   *label = Utf8(text);
-  return true;
+  return read;
 }
 
-HWND FindTree(HWND parent) {
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (lstrcmpiA(ClassOf(child).c_str(), "SysTreeView32") == 0) return child;
-    if (HWND inner = FindTree(child)) return inner;
-  }
-  return nullptr;
-}
-
-int TreeSelection(HWND window) {
-  HWND tree = FindTree(window);
-  RemoteBuffer remote;
-  if (!tree || !remote.Open(tree, sizeof(TVITEMW) + kLabelChars * sizeof(wchar_t)))
-    return Complain(kExitFailed, "no tree view that can be read");
+int TreeSelection(HWND tree) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(tree, &processId);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               processId);
+  char* remote = static_cast<char*>(VirtualAllocEx(
+      process, nullptr, sizeof(TVITEMW) + kLabelChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
   std::vector<std::string> labels;
   HTREEITEM item = (HTREEITEM)Ask(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-  for (int depth = 0; item && depth < kMaxTreeDepth; ++depth) {
-    std::string label;
-    if (!TreeLabel(tree, item, remote, &label)) return Complain(kExitFailed, "unreadable tree item");
+  std::string label;
+  for (int depth = 0; remote && item && depth < kMaxTreeDepth; ++depth) {
+    if (!TreeLabel(tree, item, process, remote, &label)) break;
     labels.insert(labels.begin(), label);
     item = (HTREEITEM)Ask(tree, TVM_GETNEXTITEM, TVGN_PARENT, (LPARAM)item);
   }
-  for (const std::string& label : labels) Print(label);
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (process) CloseHandle(process);
+  if (!tree || !remote) return Complain(kExitFailed, "no tree view that can be read");
+  for (const std::string& each : labels) Print(each);
   return 0;
 }
 
@@ -288,9 +240,8 @@ int KeyAction(HWND window, const Args& a) {
 
 int WaitAction(const Args& a) {
   int timeoutMs = a.size() > 2 ? atoi(a[2].c_str()) : kWindowWaitMs;
-  if (a[0] == "wait") {
+  if (a[0] == "wait")
     return WaitShown(a[1], timeoutMs) ? 0 : Complain(kExitNoWindow, "no window " + a[1]);
-  }
   for (int waited = 0; waited <= timeoutMs; waited += kPollMs) {
     if (!FindShown(a[1])) return 0;
     Sleep(kPollMs);
@@ -298,41 +249,37 @@ int WaitAction(const Args& a) {
   return Complain(kExitNoWindow, "window " + a[1] + " still there");
 }
 
-bool CountFits(const Args& a) {
-  size_t n = a.size();
-  if (a[0] == "wait" || a[0] == "gone") return n == 2 || n == 3;
-  if (a[0] == "dump" || a[0] == "tree" || a[0] == "close") return n == 2;
-  if (a[0] == "text" || a[0] == "click") return n == 3;
-  if (a[0] == "settext" || a[0] == "open") return n == 4;
-  if (a[0] == "key") return n == 3 || n == 4;
-  return false;
+// Each command's verb, followed by the digit of its fewest arguments.
+bool Known(const Args& a) {
+  const std::string verbs = " wait2 gone2 dump2 close2 text3 tree3 click3 key3 settext4 open4 ";
+  size_t at = a.empty() ? std::string::npos : verbs.find(" " + a[0]);
+  char least = at == std::string::npos ? 0 : verbs[at + 1 + a[0].size()];
+  return least >= '0' && least <= '9' && a.size() >= size_t(least - '0');
 }
 
 int Run(const Args& a) {
-  if (a.empty() || !CountFits(a)) return Complain(kExitUsage, "bad command; see windriver.cpp");
+  if (!Known(a)) return Complain(kExitUsage, "bad command; see windriver.cpp");
   if (a[0] == "wait" || a[0] == "gone") return WaitAction(a);
   HWND window = WaitShown(a[1], kWindowWaitMs);
   if (!window) return Complain(kExitNoWindow, "no window " + a[1]);
   if (a[0] == "dump") return Dump(window);
-  if (a[0] == "tree") return TreeSelection(window);
+  if (a[0] == "tree") return TreeSelection(GetDlgItem(window, atoi(a[2].c_str())));
   if (a[0] == "close") return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : kExitFailed;
   if (a[0] == "key") return KeyAction(window, a);
-  if (a[0] == "text") {
-    HWND control = GetDlgItem(window, atoi(a[2].c_str()));
-    if (!control) return Complain(kExitFailed, "no control " + a[2]);
-    Print(TextOf(control));
-    return 0;
-  }
-  return ControlAction(window, a);
+  if (a[0] != "text") return ControlAction(window, a);
+  HWND control = GetDlgItem(window, atoi(a[2].c_str()));
+  if (!control) return Complain(kExitFailed, "no control " + a[2]);
+  Print(TextOf(control));
+  return 0;
 }
 
-int Serve() {
-  Serving = true;
-  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+}  // namespace
+
+int main() {
   Args args(1);
   char c = 0;
   DWORD got = 0;
-  while (ReadFile(input, &c, 1, &got, nullptr) && got == 1) {
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1) {
     if (c == '\t') {
       args.emplace_back();
     } else if (c != '\n') {
@@ -343,15 +290,4 @@ int Serve() {
     }
   }
   return 0;
-}
-
-}  // namespace
-
-int main() {
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  Args args;
-  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
-  LocalFree(wide);
-  return args.empty() ? Serve() : Run(args);
 }
