@@ -1,13 +1,8 @@
 #!/usr/bin/env python3
 """Runs Zoravuvi.exe under Wine as a person would and checks what it shows,
-writes and launches: the scenarios of one session kind, in one Wine prefix.
-
-  e2e.py --group en|ja|en-3.51|ja-3.51|demo --exe Zoravuvi.exe --driver windriver.exe
-         --payload payload.lzh --work DIR [--pathscan EXE] [--alt-exe EXE --alt-payload LZH]
-         [--only NAME] [--visible] [--keep]
-
-Exit status 0 when every scenario passed, 1 otherwise, 77 when the installer
-is a 32-bit program that this machine cannot run."""
+writes and launches: the scenarios of one session kind (--group), in one Wine
+prefix. Exit status 0 when all passed, 1 otherwise, 77 when the installer is a
+32-bit program that this machine cannot run; --help tells the options."""
 import argparse
 import os
 import shutil
@@ -87,15 +82,15 @@ SCENARIOS = [
     ("en", "version_3.95", {"version": "3.95"}, [OPEN, ("shortcut", 1, False), CANCELLED]),
     ("en", "version_3.94", {"version": "3.94"}, [OPEN, ("shortcut", 0, True), CANCELLED]),
     ("en", "browser_cancels_trim", {}, [
-        OPEN, ("browse", None), ("leave", "esc"), ("folder", PF + "\\Quova"),
-        ("browse", None), ("leave", "close"), ("browse", None), ("leave", CANCEL),
+        OPEN, ("browse", None), ("leave", "key", "esc"), ("folder", PF + "\\Quova"),
+        ("browse", None), ("leave", "close"), ("browse", None), ("leave", "click", CANCEL),
         ("folder", PF + "\\Quova"), CANCELLED]),
     ("en", "browser_starts_at_typed", {}, [
-        OPEN, ("type", "C:\\WINDOWS\\Temp\\"), ("browse", "temp"), ("leave", START),
+        OPEN, ("type", "C:\\WINDOWS\\Temp\\"), ("browse", "temp"), ("leave", "click", START),
         ("folder", "C:\\windows\\temp"), CANCELLED]),
     ("en", "browser_refuses_256", {"dirs": [DEEP, DEEPER]}, [
         OPEN, ("type", DEEP), ("browse", DEEP[-48:]), ("browser_key", "down", DEEPER[-49:]),
-        ("leave", START), ("folder", DEEP), CANCELLED]),
+        ("leave", "click", START), ("folder", DEEP), CANCELLED]),
     ("en", "install_enter_planted_program", {"pf_dir": None, "files": {"C:\\Program.exe": "stand-in"}}, [
         OPEN, ("folder", STRING_1030), ("key", "enter", FOLDER),
         ("install", STRING_1030, '"C:\\Program files\\Quova\\quova" -s- -l', "completion-en"),
@@ -117,25 +112,26 @@ SCENARIOS = [
         OPEN, ("folder", r"C:\Tools\Q"), ("click", SHORTCUT), ("click", START),
         ("install", "C:\\Tools\\Q\\", '"C:\\Tools\\Q\\quova" -s-', "completion-ja")]),
     ("ja", "browser_double_byte", {"dirs": ["C:\\zv\\表"]}, [
-        OPEN, ("type", "C:\\zv\\表\\"), ("browse", "表"), ("shot", "browser-ja"), ("leave", START),
+        OPEN, ("type", "C:\\zv\\表\\"), ("browse", "表"), ("shot", "browser-ja"), ("leave", "click", START),
         ("folder", "C:\\zv\\表"), CANCELLED]),
     # 表 is 0x95 0x5C: its trail byte is no backslash to trim.
     ("ja", "browser_trail_byte_kept", {}, [
-        OPEN, ("type", "C:\\zv\\a表"), ("browse", None), ("leave", CANCEL), ("folder", "C:\\zv\\a表"), CANCELLED]),
+        OPEN, ("type", "C:\\zv\\a表"), ("browse", None), ("leave", "click", CANCEL),
+        ("folder", "C:\\zv\\a表"), CANCELLED]),
     ("ja", "path_scans", {}, [("scan", "cut", "C:\\表\\a", "C:\\表\\"), ("scan", "cut", "C:\\ソ表", "C:\\"),
                               ("scan", "trim", "C:\\ソ\\", "C:\\ソ"), ("scan", "trim", "C:\\a表", "C:\\a表")]),
     ("en-3.51", "file_dialog_cancels_untrimmed", {"dirs": ["C:\\zv"]}, [
-        OPEN, ("shortcut", 0, True), ("type", "C:\\zv\\"), ("file_dialog", "c:\\zv"), ("leave", CANCEL),
-        ("file_dialog", "c:\\zv"), ("leave", "esc"), ("file_dialog", "c:\\zv"), ("leave", "close"),
+        OPEN, ("shortcut", 0, True), ("type", "C:\\zv\\"), ("file_dialog", "c:\\zv"), ("leave", "click", CANCEL),
+        ("file_dialog", "c:\\zv"), ("leave", "key", "esc"), ("file_dialog", "c:\\zv"), ("leave", "close"),
         ("folder", "C:\\zv\\"), CANCELLED]),
     ("en-3.51", "file_dialog_install", {"dirs": ["C:\\zv\\Beta"]}, [
         OPEN, ("type", "C:\\zv\\"), ("file_dialog", "c:\\zv"), ("open", "[beta]", "c:\\zv\\beta"),
-        ("shot", "file-dialog-en"), ("leave", START), ("folder", "C:\\zv\\Beta\\"), ("click", START),
+        ("shot", "file-dialog-en"), ("leave", "click", START), ("folder", "C:\\zv\\Beta\\"), ("click", START),
         ("install", "C:\\zv\\Beta\\", '"C:\\zv\\Beta\\quova" -s-')]),
     ("ja-3.51", "file_dialog_double_byte", {"dirs": ["C:\\zv\\表"]}, [
         OPEN, ("type", "C:\\zv\\"), ("file_dialog", "c:\\zv"), ("shows", FILE_DIALOG[JA], "ディレクトリ("),
         ("open", "[表]", "c:\\zv\\表"), ("shot", "file-dialog-ja"),
-        ("leave", START), ("folder", "C:\\zv\\表\\"), CANCELLED]),
+        ("leave", "click", START), ("folder", "C:\\zv\\表\\"), CANCELLED]),
     ("demo", "complete_installation", {}, [
         OPEN, ("shot", "demo-main-dialog"), ("click", START),
         ("install", PF_QUOVA, '"C:\\Program Files\\Quova\\quova" -s- -l', "demo-completion")]),
@@ -164,10 +160,8 @@ def plant(s, setup):
     for folder in setup.get("dirs", []):
         s.host_path(folder).mkdir(parents=True, exist_ok=True)
     for path, content in setup.get("files", {}).items():
-        if content == "stand-in":
-            shutil.copy(s.ctx.stand_in, s.host_path(path))
-        else:
-            s.host_path(path).write_text(content)
+        target = s.host_path(path)
+        shutil.copy(s.ctx.stand_in, target) if content == "stand-in" else target.write_text(content)
 
 def locale_env(s, name, codec, marker):
     """The installer's environment in another locale, built into the work
@@ -182,9 +176,6 @@ def locale_env(s, name, codec, marker):
     return env
 
 # ----------------------------------------------------------------- steps
-def main_dialog(s):
-    return CAPTION[s.lang]
-
 def exit_code(s):
     try:
         return s.installer.wait(EXIT_SECONDS)
@@ -197,19 +188,19 @@ def cancelled(s, folder=None):
 
 def start(s, which="main"):
     s.installer = s.start(str(s.ctx.alt_exe if which == "alt" else s.ctx.exe), env=s.row_env)
-    s.drive("wait", main_dialog(s), "30000")
+    s.drive("wait", s.main, "30000")
 
 def layout(s):
-    texts = [c["text"] for c in s.dump(main_dialog(s))[1] if int(c["id"]) != FOLDER]
+    texts = [c["text"] for c in s.dump(s.main)[1] if int(c["id"]) != FOLDER]
     expect_eq(texts, TEXTS[s.lang], "the dialog's texts")
 
 def shortcut(s, checked, disabled):
-    box = next(c for c in s.dump(main_dialog(s))[1] if int(c["id"]) == SHORTCUT)
+    box = next(c for c in s.dump(s.main)[1] if int(c["id"]) == SHORTCUT)
     state = (int(box["checked"]), bool(int(box["style"], 16) & WS_DISABLED))
     expect_eq(state, (checked, disabled), "shortcut box (checked, disabled)")
 
 def selection_is(s, label):
-    return [l for l in s.drive("tree", s.dialog, str(TREE)).split("\n") if l][-1:] == [label]
+    return s.text(s.dialog, TREE, "tree") == label
 
 def browse(s, label):
     """The shell's browser, opened on the folder typed, trimmed. Wine's
@@ -217,10 +208,10 @@ def browse(s, label):
     would close it and browse again."""
     s.dialog = BROWSER[s.lang]
     for _ in range(3):
-        s.drive("click", main_dialog(s), str(BROWSE))
+        s.drive("click", s.main, str(BROWSE))
         if not label or wait_for(lambda: selection_is(s, label), 3):
             break
-        leave(s, CANCEL)
+        leave(s, "click", CANCEL)
     expect(not label or selection_is(s, label), f"the browser does not select {label!r}")
     expect(BROWSER_TITLE[s.lang] in [c["text"] for c in s.dump(s.dialog)[1]], "the browser's title")
 
@@ -235,7 +226,7 @@ def directory_shown(s, wanted):
 
 def file_dialog(s, directory):
     s.dialog = FILE_DIALOG[s.lang]
-    s.drive("click", main_dialog(s), str(BROWSE))
+    s.drive("click", s.main, str(BROWSE))
     directory_shown(s, directory)
 
 def open_item(s, item, directory):
@@ -245,14 +236,9 @@ def open_item(s, item, directory):
 def shows(s, dialog, text):
     expect(any(c["text"].startswith(text) for c in s.dump(dialog)[1]), f"no {text!r} in {dialog}")
 
-def leave(s, how):
+def leave(s, *action):
     """Ends the browser or file dialog with a button, Esc or its close box."""
-    if how == "esc":
-        s.drive("key", s.dialog, "esc")
-    elif how == "close":
-        s.drive("close", s.dialog)
-    else:
-        s.drive("click", s.dialog, str(how))
+    s.drive(action[0], s.dialog, *map(str, action[1:]))
     s.drive("gone", s.dialog)
 
 def installed_files(root):
@@ -337,12 +323,12 @@ STEPS = {
     "shows": shows, "leave": leave, "install": install, "stand_in_alone": stand_in_alone,
     "error": error, "no_install_root": no_install_root, "scan": scan,
     "shot": screenshot,
-    "folder": lambda s, wanted: expect_eq(s.text(main_dialog(s), FOLDER), wanted, "folder"),
-    "type": lambda s, text: s.drive("settext", main_dialog(s), str(FOLDER), text),
-    "click": lambda s, ident: s.drive("click", main_dialog(s), str(ident)),
-    "key": lambda s, key, *ident: s.drive("key", main_dialog(s), key, *map(str, ident)),
-    "close": lambda s: s.drive("close", main_dialog(s)),
-    "cancel": lambda s: (s.drive("click", main_dialog(s), str(CANCEL)), cancelled(s)),
+    "folder": lambda s, wanted: expect_eq(s.text(s.main, FOLDER), wanted, "folder"),
+    "type": lambda s, text: s.drive("settext", s.main, str(FOLDER), text),
+    "click": lambda s, ident: s.drive("click", s.main, str(ident)),
+    "key": lambda s, key, *ident: s.drive("key", s.main, key, *map(str, ident)),
+    "close": lambda s: s.drive("close", s.main),
+    "cancel": lambda s: (s.drive("click", s.main, str(CANCEL)), cancelled(s)),
 }
 
 # ----------------------------------------------------------------- running
@@ -357,7 +343,7 @@ def run_scenario(s, setup, steps, version):
     s.reg_import(registry_text(registry, version))
     plant(s, setup)
     s.row_env = locale_env(s, *setup["locale"]) if "locale" in setup else s.env
-    s.installer, s.dialog, s.created = None, None, []
+    s.installer, s.dialog, s.created, s.main = None, None, [], CAPTION[s.lang]
     try:
         for verb, *args in steps:
             STEPS[verb](s, *args)
@@ -404,7 +390,7 @@ def main():
     ctx.work = ctx.work.resolve()
     ctx.name = ctx.group + (f"-{ctx.only}" if ctx.only else "")   # runs side by side keep apart
     ctx.pathscan = ctx.pathscan or ctx.driver.with_name("pathscan.exe")
-    ctx.display, xvfb = (os.environ["DISPLAY"], None) if ctx.visible and "DISPLAY" in os.environ \
+    ctx.display, xvfb = (os.environ["DISPLAY"], None) if ctx.visible and os.environ.get("DISPLAY") \
         else start_display()
     try:
         ctx.template = template_prefix(ctx.work, ctx.display)

@@ -29,11 +29,9 @@ def expect_eq(actual, wanted, what):
 
 def wait_for(condition, seconds):
     deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
+    while not (met := condition()) and time.monotonic() < deadline:
         time.sleep(0.1)
-    return True
+    return met
 
 def cannot_run(exe):
     """Sets up the Wine that runs exe; None, or why a 32-bit exe cannot run here."""
@@ -154,8 +152,8 @@ class Session:
             print(f"note: windriver ended with {self.driver.wait()}; starting it again", flush=True)
         raise Failure("windriver keeps ending")
 
-    def text(self, caption, ident):
-        return self.drive("text", caption, str(ident))[:-1]
+    def text(self, caption, ident, verb="text"):
+        return self.drive(verb, caption, str(ident))[:-1]
 
     def dump(self, caption):
         return parse_dump(self.drive("dump", caption))

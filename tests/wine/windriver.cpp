@@ -5,11 +5,11 @@
 //   gone    CAPTION [MS]       until no such window shows
 //   dump    CAPTION            the window, then its controls in Z order (template order)
 //   text    CAPTION ID         raw text of a control
-//   tree    CAPTION ID         labels from the root of tree view ID to its selection, one a line
+//   tree    CAPTION ID         the label of the item selected in tree view ID
 //   click   CAPTION ID         press a button, refused when hidden or disabled
 //   settext CAPTION ID TEXT    put TEXT into an edit box
 //   open    CAPTION ID ITEM    double-click ITEM of a list box
-//   key     CAPTION KEY [ID]   enter, esc or down, to the focus or to control ID
+//   key     CAPTION KEY [ID]   enter, esc or down, to the window or to control ID
 //   close   CAPTION            the close box
 //
 // It reads one command a line from standard input, fields separated by
@@ -34,7 +34,7 @@ namespace {
 constexpr int kExitUsage = 64, kExitNoWindow = 65, kExitFailed = 66;
 constexpr int kWindowWaitMs = 10000, kPollMs = 50;
 constexpr UINT kSendTimeoutMs = 5000;
-constexpr int kLabelChars = 260, kMaxTreeDepth = 64;
+constexpr int kLabelChars = 260;
 
 using Args = std::vector<std::string>;
 
@@ -107,7 +107,8 @@ HWND WaitShown(const std::string& caption, int timeoutMs) {
 std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
-    const char* escaped = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
+    const char* escaped =
+        c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
     out += escaped ? std::string(escaped) : std::string(1, c);
   }
   return out;
@@ -136,21 +137,6 @@ int Dump(HWND window) {
 
 // A tree view item is not copied across processes by the system, so the
 // question goes through memory in the tree's own process.
-bool TreeLabel(HWND tree, HTREEITEM item, HANDLE process, char* remote, std::string* label) {
-  TVITEMW query = {};
-  query.mask = TVIF_TEXT | TVIF_HANDLE;
-  query.hItem = item;
-  query.pszText = reinterpret_cast<wchar_t*>(remote + sizeof query);
-  query.cchTextMax = kLabelChars;
-  wchar_t text[kLabelChars] = {};
-  bool read = WriteProcessMemory(process, remote, &query, sizeof query, nullptr) &&
-              Ask(tree, TVM_GETITEMW, 0, (LPARAM)remote) &&
-              ReadProcessMemory(process, query.pszText, text, sizeof text, nullptr);
-  text[kLabelChars - 1] = L'\0';
-  *label = Utf8(text);
-  return read;
-}
-
 int TreeSelection(HWND tree) {
   DWORD processId = 0;
   GetWindowThreadProcessId(tree, &processId);
@@ -158,18 +144,20 @@ int TreeSelection(HWND tree) {
                                processId);
   char* remote = static_cast<char*>(VirtualAllocEx(
       process, nullptr, sizeof(TVITEMW) + kLabelChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
-  std::vector<std::string> labels;
-  HTREEITEM item = (HTREEITEM)Ask(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-  std::string label;
-  for (int depth = 0; remote && item && depth < kMaxTreeDepth; ++depth) {
-    if (!TreeLabel(tree, item, process, remote, &label)) break;
-    labels.insert(labels.begin(), label);
-    item = (HTREEITEM)Ask(tree, TVM_GETNEXTITEM, TVGN_PARENT, (LPARAM)item);
-  }
+  TVITEMW query = {};
+  query.mask = TVIF_TEXT | TVIF_HANDLE;
+  query.hItem = (HTREEITEM)Ask(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+  query.pszText = reinterpret_cast<wchar_t*>(remote + sizeof query);
+  query.cchTextMax = kLabelChars;
+  wchar_t label[kLabelChars] = {};
+  bool read = remote && WriteProcessMemory(process, remote, &query, sizeof query, nullptr) &&
+              Ask(tree, TVM_GETITEMW, 0, (LPARAM)remote) &&
+              ReadProcessMemory(process, query.pszText, label, sizeof label - sizeof *label, nullptr);
   if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   if (process) CloseHandle(process);
-  if (!tree || !remote) return Complain(kExitFailed, "no tree view that can be read");
-  for (const std::string& each : labels) Print(each);
+  // No selection yet reads as an empty label.
+  if (!remote || (!read && query.hItem)) return Complain(kExitFailed, "no tree view that can be read");
+  Print(Utf8(label));
   return 0;
 }
 
@@ -183,18 +171,9 @@ HWND UsableControl(HWND window, const std::string& idText, std::string* problem)
   return nullptr;
 }
 
-HWND FocusOf(HWND window) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
-      IsChild(window, info.hwndFocus))
-    return info.hwndFocus;
-  return window;
-}
-
 // Posted, never sent: the dialog's own loop turns Enter and Esc into its
-// default button and Cancel as for a real key, and a modal window that the
-// key opens does not hold the driver.
+// default button and Cancel as for a key on the keyboard, and a modal
+// window that the key opens does not hold the driver.
 bool PressKey(HWND target, const std::string& name) {
   UINT key = name == "enter" ? VK_RETURN : name == "esc" ? VK_ESCAPE : name == "down" ? VK_DOWN : 0;
   LPARAM scan = (LPARAM)MapVirtualKeyW(key, MAPVK_VK_TO_VSC) << 16;
@@ -231,11 +210,9 @@ int ControlAction(HWND window, const Args& a) {
 
 int KeyAction(HWND window, const Args& a) {
   std::string problem;
-  HWND target = a.size() > 3 ? UsableControl(window, a[3], &problem) : FocusOf(window);
+  HWND target = a.size() > 3 ? UsableControl(window, a[3], &problem) : window;
   if (!target) return Complain(kExitFailed, problem);
-  // The focus may have gone with its window since it was asked for.
-  bool pressed = PressKey(target, a[2]) || PressKey(window, a[2]);
-  return pressed ? 0 : Complain(kExitFailed, "cannot press " + a[2]);
+  return PressKey(target, a[2]) ? 0 : Complain(kExitFailed, "cannot press " + a[2]);
 }
 
 int WaitAction(const Args& a) {
