@@ -177,8 +177,10 @@ HWND UsableControl(HWND window, const std::string& idText, std::string* problem)
 bool PressKey(HWND target, const std::string& name) {
   UINT key = name == "enter" ? VK_RETURN : name == "esc" ? VK_ESCAPE : name == "down" ? VK_DOWN : 0;
   LPARAM scan = (LPARAM)MapVirtualKeyW(key, MAPVK_VK_TO_VSC) << 16;
-  return key && PostMessageW(target, WM_KEYDOWN, key, scan | 1) &&
-         PostMessageW(target, WM_KEYUP, key, scan | 1 | 0xC0000000);
+  if (!key || !PostMessageW(target, WM_KEYDOWN, key, scan | 1)) return false;
+  // The key may have closed the window already: its release has nowhere to go.
+  PostMessageW(target, WM_KEYUP, key, scan | 1 | 0xC0000000);
+  return true;
 }
 
 // Selects ITEM and tells the dialog of a double click, which opens it.
