@@ -1,2 +1,0 @@
-// A resource-only library; the linker needs one object besides the script.
-extern "C" int ZvStringsOnly() { return 0; }
