@@ -3,7 +3,7 @@ serves: a GUI program of its build's machine (32-bit; the win64 test build is
 x64), header versions 3.10, only the imports of allowed_imports.txt (the
 shell's folder browser and SetDefaultDllDirectories are looked up at run
 time), no debug data. Its resources: the payload unchanged as raw data 1,
-every message in both languages within its caller's buffer, classic dialog
+every text exactly and within its caller's buffer, classic dialog
 templates, the file dialog showing only directories and drives, a 16-colour
 icon, and the browser callback exported undecorated.
 
@@ -20,9 +20,19 @@ MACHINES = {"win32": 0x14C, "win64": 0x8664}
 ALLOWLIST = Path(__file__).with_name("allowed_imports.txt")
 RUN_TIME_LOOKUPS = ["SetDefaultDllDirectories", "SHGetMalloc", "SHBrowseForFolderA",
                     "SHGetPathFromIDListA"]
-# Messages come in pairs: the Japanese text at an even id, the English one
-# after it. Buffers the callers pass, terminator included, by even id.
-MESSAGE_PAIRS = [1036, 2050, 2052, 2054, 2056, 2058, 2060, 2062, 2064, 2066, 2080]
+# Every string; a message has its Japanese text at an even id and the English
+# one after it. Buffers the callers pass, terminator included, by even id.
+STRINGS = {
+    1024: "Zoravuvi", 1026: "quova.ini", 1028: "CAUTION!", 1030: "C:\\Program files\\Quova\\",
+    1034: "Quova", 1036: "インストール完了です。\nQuovaを起動します。",
+    1037: "Installation finished.\nLaunch Quova...", 2048: " ",
+    2050: "キャンセルされました", 2051: "Cancel", 2052: "書庫が見つかりません", 2053: "Not Archive",
+    2054: "未知の形式", 2055: "Unknown type", 2056: "ファイルが壊れています", 2057: "Broken file",
+    2058: "メモリーが足りません", 2059: "Memory empty", 2060: "メモリーエラー", 2061: "Memory error",
+    2062: "読込みエラー", 2063: "Read error",
+    2064: "書込みエラー\nインストール先を確認してください。",
+    2065: "Write error\nCheck 'destination folder'.", 2066: "内部エラー", 2067: "Internal err",
+    2080: "コモンダイアログでエラー#%ld が発生しました", 2081: "Error (#%ld) in Common dialog"}
 CALLER_CAPACITY = {1028: 64, 2080: 128}
 # Main dialog (templates 1 and 2): id, class, English and Japanese text, in tab order.
 MAIN_CONTROLS = [
@@ -124,13 +134,12 @@ class InstallerFile(unittest.TestCase):
         self.assertEqual(0, lang)
         self.assertTrue(data == PAYLOAD, "resource differs from the payload archive")
 
-    def test_messages_in_both_languages_fit_their_buffers(self):
+    def test_every_text_fits_its_callers_buffer_in_code_page_932(self):
         strings = {}
         for kind in PE.DIRECTORY_ENTRY_RESOURCE.entries:
             for block in kind.directory.entries if kind.id == RT_STRING else []:
                 strings.update(block.directory.strings)
-        for ident in MESSAGE_PAIRS:
-            self.assertTrue(strings[ident].encode("cp932") and strings[ident + 1].isascii(), ident)
+        self.assertEqual(STRINGS, strings)
         for ident, text in strings.items():
             self.assertLess(len(text.encode("cp932")), CALLER_CAPACITY.get(ident & ~1, 256), ident)
 
