@@ -28,10 +28,9 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 PRESET = {"extract": "host", "platform": "host", "tools": "host", "app": "win64"}
-# win64 tests whose programs contain no app/ code: the engine under Wine, its
-# imports, the window driver, the Quova stand-in, the payload archive, the icon.
-WIN64_UNRELATED = ["engine_tests", "engine_win32_imports", "windriver_cli",
-                   "pack_quova_wine", "pack_payload", "resources_icon_generator"]
+# win64 tests whose programs contain no app/ code: the engine under Wine, the
+# payload archive, the icon.
+WIN64_UNRELATED = ["engine_tests", "pack_payload", "resources_icon_generator"]
 
 
 @dataclass
