@@ -35,7 +35,7 @@ VERSION_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
 PF_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion"
 
 # The main dialog's texts but the folder's, in template order: the template
-# of the session's language, which tests/resources checks field by field.
+# of the session's language, which check_installer_pe.py reads back too.
 TEXTS = {EN: ["Start installation", "Cancel", "Install folder:", "Browse", "Create a shortcut on your Desktop"],
          JA: ["インストール開始", "Cancel", "インストール先:", "インストール先を選ぶ", "デスクトップにショートカットを作る"]}
 WS_DISABLED = 0x08000000
