@@ -42,6 +42,24 @@ def cannot_run(exe):
     probe = subprocess.run(["bash", str(SCRIPTS / "probe32.sh")], capture_output=True, text=True)
     return None if probe.returncode == 0 else probe.stdout.strip().removeprefix("no: ")
 
+def run_wine(args, env):
+    """A Windows program run to its end; its output. On a busy machine the
+    Wine loader now and then exits 1 before the program runs, and nothing
+    run here exits 1 by itself: such a run is tried again."""
+    for _ in range(LOADER_RETRIES + 1):
+        # Files, not pipes: the services that the first command starts
+        # inherit its output and would hold a pipe open past its end.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(["wine", *args], env=env, stdout=out, stderr=err,
+                                  timeout=WINE_TIMEOUT).returncode
+            out.seek(0), err.seek(0)
+            said, complaint = out.read(), err.read().decode(errors="replace").strip()
+        if code != 1:
+            break
+        print(f"note: wine {args[0]} exited 1 ({complaint[:300]}); trying again", flush=True)
+    expect(code == 0, f"wine {' '.join(args)} exited {code}: {complaint}")
+    return said
+
 def start_display():
     """An Xvfb server on a free display number: its name and process."""
     read_end, write_end = os.pipe()
@@ -72,8 +90,7 @@ def template_prefix(work, display):
         # unmanaged windows draw their own captions on a bare display.
         for key, value, kind, data in ((r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
                                        (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N")):
-            subprocess.run(["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"],
-                           env=env, check=True, timeout=WINE_TIMEOUT, **QUIET)
+            run_wine(["reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"], env)
         subprocess.run(["wineserver", "-w"], env=env, timeout=120)
         (template / ".complete").touch()
     return template
@@ -114,21 +131,7 @@ class Session:
             self.reg_import(JAPANESE_FONTS.read_text())
 
     def wine(self, *args, env=None):
-        # Files, not pipes: the services that the first command starts
-        # inherit its output and would hold a pipe open past its end.
-        for _ in range(LOADER_RETRIES + 1):
-            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-                code = subprocess.run(["wine", *args], env=env or self.env, stdout=out, stderr=err,
-                                      timeout=WINE_TIMEOUT).returncode
-                out.seek(0), err.seek(0)
-                said, complaint = out.read(), err.read().decode(errors="replace").strip()
-            # On a busy machine the Wine loader now and then exits 1 before
-            # the program runs; nothing run here exits 1 by itself.
-            if code != 1:
-                break
-            print(f"note: wine {args[0]} exited 1 ({complaint[:300]}); trying again", flush=True)
-        expect(code == 0, f"wine {' '.join(args)} exited {code}: {complaint}")
-        return said
+        return run_wine(args, env or self.env)
 
     def drive(self, *args):
         """One windriver command; its output. When the driver has ended (the
