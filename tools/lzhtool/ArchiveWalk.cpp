@@ -140,7 +140,8 @@ void ReportMember(const MemberReport& r)
         tally.written += 1;
         tally.launchable = tally.launchable || IsLaunchTarget(r.target);
     }
-    const bool shown = command == WalkCommand::Test ? !Walk.request->quiet : command == WalkCommand::Extract && Walk.request->verbose;
+    const bool shown = command == WalkCommand::Test ? !Walk.request->quiet
+                                                    : command == WalkCommand::Extract && Walk.request->verbose;
     if (shown)
         PrintMemberLine(false, directory ? "folder" : command == WalkCommand::Test ? "ok" : "written", h, nullptr);
 }
@@ -225,7 +226,8 @@ int WalkArchive(const ArchiveBytes& archive, const WalkRequest& request, WalkTal
     MemberReporter = Report;
     HostSetWriteObserver(ObserveWrite);
     HostSetSinkMode(sink);
-    ProgressStart("extracting");
+    if (!sink)
+        ProgressStart("extracting");
     const int result = ExtractMembers(stream, folder);
     ProgressFinish();
     HostSetSinkMode(false);
