@@ -49,7 +49,7 @@ void PrintMemberRow(const MemberHeader& h)
     char stamp[32] = "-";
     if (localtime_r(&seconds, &local))
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::printf("%s %10u %10u %s %04X %u %s%s\n", h.method, h.packedSize, h.originalSize, stamp,
+    std::printf("%-6s %10u %10u %s %04X %2u %s%s\n", h.method, h.packedSize, h.originalSize, stamp,
                 static_cast<unsigned>(h.crc), static_cast<unsigned>(h.level), h.directoryName, h.fileName);
 }
 

@@ -71,7 +71,7 @@ void PrintTotals(const WalkTally& tally)
     char ratio[16] = "-";
     if (tally.originalBytes)
         std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * double(tally.packedBytes) / double(tally.originalBytes));
-    std::printf("total %10llu %10llu %s, %d member(s)\n", static_cast<unsigned long long>(tally.packedBytes),
+    std::printf("%-6s %10llu %10llu %s, %d member(s)\n", "total", static_cast<unsigned long long>(tally.packedBytes),
                 static_cast<unsigned long long>(tally.originalBytes), ratio, tally.members);
 }
 
@@ -85,7 +85,8 @@ int RunWalk(const WalkRequest& request, const char* path, bool payloadCheck)
         result = CheckPayload(archive.data, archive.size, path, false);
     } else {
         if (request.command == WalkCommand::List)
-            std::printf("method     packed   original date       time     crc  lv name\n");
+            std::printf("%-6s %10s %10s %-19s %-4s %2s %s\n", "method", "packed", "original", "stamp", "crc", "lv",
+                        "name");
         WalkTally tally;
         result = WalkArchive(archive, request, tally);
         if (request.command == WalkCommand::List) {
