@@ -24,7 +24,7 @@ function(zv_add_installer target payload_target archive)
   # definition to the preprocessor through a second shell, hence \\\".
   target_compile_definitions(${target} PRIVATE
     "$<$<COMPILE_LANGUAGE:RC>:ZV_PAYLOAD_FILE=\\\"${archive}\\\">")
-  target_include_directories(${target} PRIVATE ${app} ${res})
+  target_include_directories(${target} PRIVATE ${app} ${ZV_RESOURCE_INCLUDE_DIRS})
   target_link_libraries(${target} PRIVATE
     installer_shell extract installer_runtime kernel32 user32 advapi32 comdlg32)
   # No C or C++ runtime: our own entry point and the few functions of
