@@ -1,8 +1,8 @@
 """Zoravuvi.exe read back as a file. It must load on the oldest systems it
 serves: a GUI program of its build's machine (32-bit; the win64 test build is
 x64), header versions 3.10, only the imports of allowed_imports.txt (the
-shell's folder browser and SetDefaultDllDirectories are looked up at run
-time), no debug data. Its resources: the payload unchanged as raw data 1,
+shell's folder browser, COM and SetDefaultDllDirectories are looked up at
+run time), no debug data. Its resources: the payload unchanged as raw data 1,
 every text exactly and within its caller's buffer, classic dialog
 templates, the file dialog showing only directories and drives, a 16-colour
 icon, and the browser callback exported undecorated. For Windows Vista and
@@ -22,7 +22,7 @@ RT_ICON, RT_STRING, RT_DIALOG, RT_RCDATA, RT_GROUP_ICON = 3, 6, 5, 10, 14
 MACHINES = {"win32": 0x14C, "win64": 0x8664}
 ALLOWLIST = Path(__file__).with_name("allowed_imports.txt")
 RUN_TIME_LOOKUPS = ["SetDefaultDllDirectories", "SHGetMalloc", "SHBrowseForFolderA",
-                    "SHGetPathFromIDListA"]
+                    "SHGetPathFromIDListA", "CoInitialize", "CoUninitialize"]
 # Every string; a message has its Japanese text at an even id and the English
 # one after it. Buffers the callers pass, terminator included, by even id.
 STRINGS = {
