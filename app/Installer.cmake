@@ -6,6 +6,8 @@ if(NOT TARGET installer_shell OR NOT TARGET payload_archive)
   return()
 endif()
 
+include(${PROJECT_SOURCE_DIR}/app/Signing.cmake)
+
 # zv_add_installer(<target> <payload target> <archive>)
 # An installer executable around that archive; tests use it for installers
 # with other payloads.
@@ -44,6 +46,7 @@ function(zv_add_installer target payload_target archive)
     -Wl,--major-subsystem-version=3,--minor-subsystem-version=10
     -Wl,--major-os-version=3,--minor-os-version=10)
   add_dependencies(${target} ${payload_target})
+  zv_sign_after_link(${target})
 endfunction()
 
 # The C library functions that the installer's code and the compiler call,

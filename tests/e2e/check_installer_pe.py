@@ -51,15 +51,13 @@ WS_VISIBLE = 0x10000000
 RT_VERSION, RT_MANIFEST = 16, 24
 ASM = "{urn:schemas-microsoft-com:asm.v1}"
 SECURITY, COMPAT = "{urn:schemas-microsoft-com:asm.v3}", "{urn:schemas-microsoft-com:compatibility.v1}"
-MANIFEST_TAGS = {ASM + "assembly", ASM + "assemblyIdentity", ASM + "description",
-                 *(SECURITY + t for t in ("trustInfo", "security", "requestedPrivileges",
-                                         "requestedExecutionLevel")),
-                 COMPAT + "compatibility", COMPAT + "application", COMPAT + "supportedOS"}
-SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista",
-                "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7",
-                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "8",
-                "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "8.1",
-                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10 and 11"}
+MANIFEST_TAGS = {ASM + "assembly", ASM + "assemblyIdentity", ASM + "description", COMPAT + "compatibility",
+                 COMPAT + "application", COMPAT + "supportedOS", SECURITY + "trustInfo",
+                 SECURITY + "security", SECURITY + "requestedPrivileges", SECURITY + "requestedExecutionLevel"}
+# Vista, 7, 8, 8.1, and 10 and 11: the ids Windows knows.
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
 MANIFEST_ARCH = {"win32": "x86", "win64": "amd64"}
 VERSION_STRINGS = {"CompanyName": "Dorvalen", "InternalName": "Zoravuvi",
                    "OriginalFilename": "Zoravuvi.exe", "ProductName": "Quova"}
@@ -110,17 +108,11 @@ def dialog(data):
     return width, controls
 
 
-def caption(data):
-    """A classic template's caption."""
-    at = 18
-    for _ in range(2):  # menu, class
-        _, at = field(data, at)
-    return field(data, at)[0]
-
-
 def version_numbers():
     """The four numbers of the version, from the main dialog's caption ("ver0.13")."""
-    return (*map(int, re.search(r"ver(\d+)\.(\d+)$", caption(resources(RT_DIALOG)[1][1])).groups()), 0, 0)
+    data = resources(RT_DIALOG)[1][1]
+    title = field(data, field(data, field(data, 18)[1])[1])[0]  # after the menu and class
+    return (*map(int, re.search(r"ver(\d+)\.(\d+)$", title).groups()), 0, 0)
 
 
 def imports():

@@ -13,17 +13,12 @@ int main(int argc, char** argv) {
   request.lpSource = argv[1];
   request.lpResourceName = MAKEINTRESOURCEA(1);
   HANDLE context = CreateActCtxA(&request);
-  if (context == INVALID_HANDLE_VALUE) {
-    std::printf("no activation context from %s: error %lu\n", argv[1], GetLastError());
-    return 1;
-  }
   ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
   SIZE_T size = 0;
-  BOOL read = QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &level,
-                           sizeof level, &size);
-  ReleaseActCtx(context);
-  if (!read) {
-    std::printf("no run level: error %lu\n", GetLastError());
+  if (context == INVALID_HANDLE_VALUE ||
+      !QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &level,
+                    sizeof level, &size)) {
+    std::printf("no run level from the manifest of %s: error %lu\n", argv[1], GetLastError());
     return 1;
   }
   std::printf("run level %d, uiAccess %lu\n", (int)level.RunLevel, level.UiAccess);
