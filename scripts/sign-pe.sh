@@ -5,7 +5,7 @@
 # ZV_SIGN_PASSWORD through a pipe: it is never on a command line or in a file.
 set -eu
 cert=$1 key=$2 url=$3 file=$4
-set -- sign -certs "$cert" -key "$key" -h sha256 -n Quova
+set -- sign -certs "$cert" -key "$key" -h sha256 -n "Quova installer"
 if [ -n "$url" ]; then set -- "$@" -ts "$url"; fi
 rm -f "$file.signed"
 if [ -n "${ZV_SIGN_PASSWORD:-}" ]; then
