@@ -35,7 +35,7 @@ function(zv_sign_after_link target)
     return()
   endif()
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND sh ${PROJECT_SOURCE_DIR}/scripts/sign-pe.sh ${ZV_SIGN_CERT} ${ZV_SIGN_KEY}
+    COMMAND sh ${PROJECT_SOURCE_DIR}/scripts/sign-pe.sh ${ZV_OSSLSIGNCODE} ${ZV_SIGN_CERT} ${ZV_SIGN_KEY}
             "${ZV_SIGN_TIMESTAMP}" $<TARGET_FILE:${target}>
     COMMENT "Signing $<TARGET_FILE_NAME:${target}>" VERBATIM)
 endfunction()

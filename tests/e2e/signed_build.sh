@@ -2,7 +2,8 @@
 # signed_build.sh PRESET BUILD-DIR WORK: a build signed with a throw-away
 # certificate whose key has a password. Both executables must verify against
 # that certificate, and stripped of their signatures give back exactly the
-# unsigned build of BUILD-DIR; the stand-in is signed before it is packed.
+# unsigned build of BUILD-DIR; the stand-in is signed before it is packed, and
+# the signed installer's resources (the payload above all) are as unsigned.
 # Leaves WORK/Zoravuvi.exe and WORK/payload.lzh for the run under Wine.
 set -euo pipefail
 preset=$1 built=$(realpath "$2") work=$3
@@ -29,6 +30,8 @@ for exe in quova Zoravuvi; do verify "$tree/bin/$exe.exe"; done
 stripped_is "$tree/bin/quova.exe" "$built/bin/quova.exe"
 7zz x -so "$tree/payload.lzh" QUOVA.EXE >"$work/QUOVA.EXE" 2>/dev/null
 cmp "$work/QUOVA.EXE" "$tree/bin/quova.exe" || fail "the packed stand-in is not the signed one"
+/usr/bin/python3 "$src/tests/e2e/check_installer_pe.py" "$tree/bin/Zoravuvi.exe" "$tree/payload.lzh" \
+  "$preset" >"$work/check.log" 2>&1 || { cat "$work/check.log"; fail "the signed installer's resources changed"; }
 cp "$tree/bin/Zoravuvi.exe" "$tree/payload.lzh" "$work/"
 ! grep -rqF "$ZV_SIGN_PASSWORD" "$tree/CMakeCache.txt" "$tree/build.ninja" || fail "the password is in the build tree"
 
