@@ -59,8 +59,8 @@ SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8
                 "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
 MANIFEST_ARCH = {"win32": "x86", "win64": "amd64"}
-VERSION_STRINGS = {"CompanyName": "Dorvalen", "InternalName": "Zoravuvi",
-                   "OriginalFilename": "Zoravuvi.exe", "ProductName": "Quova"}
+VERSION_STRINGS = {"CompanyName": "Dorvalen", "InternalName": "Zoravuvi", "OriginalFilename": "Zoravuvi.exe",
+                   "ProductName": "Quova"}
 VERSION_BLOCKS = {"040904B0": "Quova installer", "041103A4": "Quovaインストーラ"}
 PE, PAYLOAD, ARCH = None, b"", "win32"
 
@@ -201,17 +201,15 @@ class InstallerFile(unittest.TestCase):
 
 class ForModernWindows(unittest.TestCase):
     def test_manifest_as_strict_as_windows(self):
-        self.assertEqual([1], list(resources(RT_MANIFEST)))
-        lang, data = resources(RT_MANIFEST)[1]
-        self.assertEqual(0, lang)
+        self.assertEqual({1: 0}, {name: lang for name, (lang, _) in resources(RT_MANIFEST).items()})
+        data = resources(RT_MANIFEST)[1][1]
         self.assertFalse(data.startswith(b"\xef\xbb\xbf"), "a byte-order mark")
         self.assertTrue(data.isascii(), "not plain ASCII")
         root = ElementTree.fromstring(data)
         self.assertEqual(set(), {e.tag for e in root.iter()} - MANIFEST_TAGS, "unexpected elements")
         identity = root.find(ASM + "assemblyIdentity")
-        self.assertEqual(("win32", MANIFEST_ARCH[ARCH]),
-                         (identity.get("type"), identity.get("processorArchitecture")))
-        self.assertTrue(identity.get("name"))
+        self.assertEqual(("win32", MANIFEST_ARCH[ARCH], True), (identity.get("type"),
+                         identity.get("processorArchitecture"), bool(identity.get("name"))))
         self.assertEqual(".".join(map(str, version_numbers())), identity.get("version"))
         level = root.find(f"{SECURITY}trustInfo/{SECURITY}security/{SECURITY}requestedPrivileges/"
                           f"{SECURITY}requestedExecutionLevel")

@@ -1,23 +1,17 @@
 #!/usr/bin/env bash
 # signed_build.sh PRESET BUILD-DIR WORK: a build signed with a throw-away
-# certificate whose key has a password. Both executables must verify against
-# that certificate, and stripped of their signatures give back exactly the
-# unsigned build of BUILD-DIR; the stand-in is signed before it is packed, and
-# the signed installer's resources (the payload above all) are as unsigned.
-# Leaves WORK/Zoravuvi.exe and WORK/payload.lzh for the run under Wine.
+# certificate whose key has a password. Both executables verify, strip back to
+# exactly the unsigned build of BUILD-DIR, the packed stand-in is the signed one
+# and the installer's resources are unchanged. Leaves WORK/Zoravuvi.exe and
+# WORK/payload.lzh for the run under Wine.
 set -euo pipefail
-preset=$1 built=$(realpath "$2") work=$3
-src=$(realpath "$(dirname "$0")/../..")
-tree=$work/tree
+preset=$1 built=$(realpath "$2") work=$3 tree=$3/tree src=$(realpath "$(dirname "$0")/../..")
 rm -rf "$work" && mkdir -p "$work"
 fail() { echo "signed_build: $*" >&2; exit 1; }
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 ||
   { cat "$work/verify.log"; fail "$1 does not verify"; }; }
-stripped_is() {
-  osslsigncode remove-signature -in "$1" -out "$work/stripped.exe" >/dev/null
-  cmp "$work/stripped.exe" "$2" || fail "$1 without its signature is not $2"
-  rm "$work/stripped.exe"
-}
+stripped_is() { osslsigncode remove-signature -in "$1" -out "$work/stripped.exe" >/dev/null
+  cmp "$work/stripped.exe" "$2" && rm "$work/stripped.exe" || fail "$1 without its signature is not $2"; }
 export ZV_SIGN_PASSWORD="throw-away $$"
 openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -subj "/CN=Dorvalen test signing" \
   -keyout "$work/key.pem" -out "$work/cert.pem" -passout env:ZV_SIGN_PASSWORD 2>/dev/null

@@ -7,11 +7,8 @@
 
 int main(int argc, char** argv) {
   if (argc != 2) return 64;
-  ACTCTXA request = {};
-  request.cbSize = sizeof request;
-  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-  request.lpSource = argv[1];
-  request.lpResourceName = MAKEINTRESOURCEA(1);
+  ACTCTXA request = {sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, argv[1], 0, 0, nullptr,
+                     MAKEINTRESOURCEA(1), nullptr, nullptr};
   HANDLE context = CreateActCtxA(&request);
   ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
   SIZE_T size = 0;
