@@ -108,11 +108,7 @@ bool FindShellBrowser(ShellBrowserCalls& calls) {
          FindCall(shell, "SHGetPathFromIDListA", calls.getPathFromIdList);
 }
 
-int ChooseWithShellBrowser(HWND owner) {
-  TrimFinalBackslash(InstallFolder);
-  ShellBrowserCalls shell;
-  // A shell without the browser is met as one whose allocator fails.
-  if (!FindShellBrowser(shell)) return 0;
+int BrowseForFolder(HWND owner, const ShellBrowserCalls& shell) {
   IMalloc* allocator = nullptr;
   if (FAILED(shell.getMalloc(&allocator))) return 0;
   char* shellPath = static_cast<char*>(allocator->Alloc(kShellPathSize));
@@ -136,6 +132,33 @@ int ChooseWithShellBrowser(HWND owner) {
   }
   allocator->Free(shellPath);
   allocator->Release();
+  return result;
+}
+
+// The browser hosts shell extensions, which need COM on the calling
+// thread. ole32 is looked up as the shell is, so that systems without it
+// still load the program; there the browser runs without COM, as before.
+struct ComCalls {
+  HRESULT(WINAPI* initialize)(LPVOID);
+  void(WINAPI* uninitialize)();
+};
+
+bool StartCom(ComCalls& com) {
+  HMODULE ole = LoadLibraryA("ole32.dll");
+  return ole != nullptr && FindCall(ole, "CoInitialize", com.initialize) &&
+         FindCall(ole, "CoUninitialize", com.uninitialize) && SUCCEEDED(com.initialize(nullptr));
+}
+
+int ChooseWithShellBrowser(HWND owner) {
+  TrimFinalBackslash(InstallFolder);
+  ShellBrowserCalls shell;
+  // A shell without the browser is met as one whose allocator fails.
+  if (!FindShellBrowser(shell)) return 0;
+  ComCalls com;
+  bool comStarted = StartCom(com);
+  int result = BrowseForFolder(owner, shell);
+  // Each successful CoInitialize, S_FALSE included, is paired with one call.
+  if (comStarted) com.uninitialize();
   return result;
 }
 

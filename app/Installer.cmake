@@ -6,6 +6,8 @@ if(NOT TARGET installer_shell OR NOT TARGET payload_archive)
   return()
 endif()
 
+include(${PROJECT_SOURCE_DIR}/app/Signing.cmake)
+
 # zv_add_installer(<target> <payload target> <archive>)
 # An installer executable around that archive; tests use it for installers
 # with other payloads.
@@ -24,7 +26,7 @@ function(zv_add_installer target payload_target archive)
   # definition to the preprocessor through a second shell, hence \\\".
   target_compile_definitions(${target} PRIVATE
     "$<$<COMPILE_LANGUAGE:RC>:ZV_PAYLOAD_FILE=\\\"${archive}\\\">")
-  target_include_directories(${target} PRIVATE ${app} ${res})
+  target_include_directories(${target} PRIVATE ${app} ${ZV_RESOURCE_INCLUDE_DIRS})
   target_link_libraries(${target} PRIVATE
     installer_shell extract installer_runtime kernel32 user32 advapi32 comdlg32)
   # No C or C++ runtime: our own entry point and the few functions of
@@ -44,6 +46,7 @@ function(zv_add_installer target payload_target archive)
     -Wl,--major-subsystem-version=3,--minor-subsystem-version=10
     -Wl,--major-os-version=3,--minor-os-version=10)
   add_dependencies(${target} ${payload_target})
+  zv_sign_after_link(${target})
 endfunction()
 
 # The C library functions that the installer's code and the compiler call,

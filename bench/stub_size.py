@@ -17,7 +17,7 @@ import pefile
 LIMIT = 32 * 1024
 RT_RCDATA = 10
 RESOURCE_TYPES = {3: "icons", 5: "dialogs", 6: "strings", 10: "payload (raw data 1)",
-                  14: "icon group"}
+                  14: "icon group", 16: "version", 24: "manifest"}
 ENTRY = re.compile(r"^ (\.[\w$.]+)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$")
 
 

@@ -4,8 +4,8 @@
 Puts one fault of scripts/mutations.txt at a time into the source tree, in
 place, rebuilds the build that compiles it, runs the tests that can see it,
 and puts the file back in a finally block. extract/, platform/ and tools/
-faults are tested by the whole host suite (build/host); app/ faults by the
-win64 suite under 64-bit Wine (build/win64), minus the tests listed in
+faults are tested by the whole host suite (build/host); app/ and resources/
+faults by the win64 suite under 64-bit Wine (build/win64), minus the tests listed in
 WIN64_UNRELATED, which build nothing from app/. A fault is caught when a test
 fails in the run and again when the failed tests are run once more, or when
 the run times out; a test that fails only once is noted as flaky. A fault
@@ -27,7 +27,8 @@ from dataclasses import dataclass
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-PRESET = {"extract": "host", "platform": "host", "tools": "host", "app": "win64"}
+PRESET = {"extract": "host", "platform": "host", "tools": "host", "app": "win64",
+          "resources": "win64"}
 # win64 tests whose programs contain no app/ code: the engine under Wine, the
 # payload archive, the icon.
 WIN64_UNRELATED = ["engine_tests", "pack_payload", "resources_icon_generator"]

@@ -15,6 +15,7 @@ PACKAGES=(
   locales
   7zip unar jlha-utils
   valgrind time python3 python3-pefile
+  osslsigncode openssl
 )
 
 SUDO=""

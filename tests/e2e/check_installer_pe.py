@@ -1,17 +1,20 @@
 """Zoravuvi.exe read back as a file. It must load on the oldest systems it
 serves: a GUI program of its build's machine (32-bit; the win64 test build is
 x64), header versions 3.10, only the imports of allowed_imports.txt (the
-shell's folder browser and SetDefaultDllDirectories are looked up at run
-time), no debug data. Its resources: the payload unchanged as raw data 1,
+shell's folder browser, COM and SetDefaultDllDirectories are looked up at
+run time), no debug data. Its resources: the payload unchanged as raw data 1,
 every text exactly and within its caller's buffer, classic dialog
 templates, the file dialog showing only directories and drives, a 16-colour
-icon, and the browser callback exported undecorated.
+icon, and the browser callback exported undecorated. For Windows Vista and
+later: a manifest as strict as Windows reads it, and a version resource.
 
   check_installer_pe.py ZORAVUVI.EXE PAYLOAD.LZH [win32|win64]"""
+import re
 import struct
 import sys
 import unittest
 from pathlib import Path
+from xml.etree import ElementTree
 
 import pefile
 
@@ -19,7 +22,7 @@ RT_ICON, RT_STRING, RT_DIALOG, RT_RCDATA, RT_GROUP_ICON = 3, 6, 5, 10, 14
 MACHINES = {"win32": 0x14C, "win64": 0x8664}
 ALLOWLIST = Path(__file__).with_name("allowed_imports.txt")
 RUN_TIME_LOOKUPS = ["SetDefaultDllDirectories", "SHGetMalloc", "SHBrowseForFolderA",
-                    "SHGetPathFromIDListA"]
+                    "SHGetPathFromIDListA", "CoInitialize", "CoUninitialize"]
 # Every string; a message has its Japanese text at an even id and the English
 # one after it. Buffers the callers pass, terminator included, by even id.
 STRINGS = {
@@ -44,6 +47,21 @@ MAIN_CONTROLS = [
 FILE_DIALOG_IDS = {1090, 1152, 1120, 0xFFFF, 1088, 1121, 1089, 1136, 1091, 1137, 1, 2, 1038, 1040}
 FILE_DIALOG_SHOWN = {0xFFFF, 1088, 1121, 1091, 1137, 1, 2}
 WS_VISIBLE = 0x10000000
+# The manifest: the only elements Windows is given, and the systems it may name.
+RT_VERSION, RT_MANIFEST = 16, 24
+ASM = "{urn:schemas-microsoft-com:asm.v1}"
+SECURITY, COMPAT = "{urn:schemas-microsoft-com:asm.v3}", "{urn:schemas-microsoft-com:compatibility.v1}"
+MANIFEST_TAGS = {ASM + "assembly", ASM + "assemblyIdentity", ASM + "description", COMPAT + "compatibility",
+                 COMPAT + "application", COMPAT + "supportedOS", SECURITY + "trustInfo",
+                 SECURITY + "security", SECURITY + "requestedPrivileges", SECURITY + "requestedExecutionLevel"}
+# Vista, 7, 8, 8.1, and 10 and 11: the ids Windows knows.
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+MANIFEST_ARCH = {"win32": "x86", "win64": "amd64"}
+VERSION_STRINGS = {"CompanyName": "Dorvalen", "InternalName": "Zoravuvi", "OriginalFilename": "Zoravuvi.exe",
+                   "ProductName": "Quova"}
+VERSION_BLOCKS = {"040904B0": "Quova installer", "041103A4": "Quovaインストーラ"}
 PE, PAYLOAD, ARCH = None, b"", "win32"
 
 
@@ -88,6 +106,13 @@ def dialog(data):
         at += 2 + struct.unpack_from("<H", data, at)[0]
         controls.append((ident, kind, text, c_style, x, cx))
     return width, controls
+
+
+def version_numbers():
+    """The four numbers of the version, from the main dialog's caption ("ver0.13")."""
+    data = resources(RT_DIALOG)[1][1]
+    title = field(data, field(data, field(data, 18)[1])[1])[0]  # after the menu and class
+    return (*map(int, re.search(r"ver(\d+)\.(\d+)$", title).groups()), 0, 0)
 
 
 def imports():
@@ -172,6 +197,39 @@ class InstallerFile(unittest.TestCase):
     def test_browser_callback_exported_undecorated(self):
         names = [s.name.decode() for s in PE.DIRECTORY_ENTRY_EXPORT.symbols if s.name]
         self.assertIn("BFFCallback", names)
+
+
+class ForModernWindows(unittest.TestCase):
+    def test_manifest_as_strict_as_windows(self):
+        self.assertEqual({1: 0}, {name: lang for name, (lang, _) in resources(RT_MANIFEST).items()})
+        data = resources(RT_MANIFEST)[1][1]
+        self.assertFalse(data.startswith(b"\xef\xbb\xbf"), "a byte-order mark")
+        self.assertTrue(data.isascii(), "not plain ASCII")
+        root = ElementTree.fromstring(data)
+        self.assertEqual(set(), {e.tag for e in root.iter()} - MANIFEST_TAGS, "unexpected elements")
+        identity = root.find(ASM + "assemblyIdentity")
+        self.assertEqual(("win32", MANIFEST_ARCH[ARCH], True), (identity.get("type"),
+                         identity.get("processorArchitecture"), bool(identity.get("name"))))
+        self.assertEqual(".".join(map(str, version_numbers())), identity.get("version"))
+        level = root.find(f"{SECURITY}trustInfo/{SECURITY}security/{SECURITY}requestedPrivileges/"
+                          f"{SECURITY}requestedExecutionLevel")
+        self.assertEqual({"level": "requireAdministrator", "uiAccess": "false"}, level.attrib)
+        self.assertEqual(sorted(SUPPORTED_OS), sorted(e.get("Id") for e in root.iter(COMPAT + "supportedOS")))
+
+    def test_version_resource_in_english_and_japanese(self):
+        numbers, fixed = version_numbers(), PE.VS_FIXEDFILEINFO[0]
+        for high, low in ((fixed.FileVersionMS, fixed.FileVersionLS),
+                          (fixed.ProductVersionMS, fixed.ProductVersionLS)):
+            self.assertEqual(numbers, (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF))
+        tables = {table.LangID.decode(): {k.decode(): v.decode() for k, v in table.entries.items()}
+                  for info in PE.FileInfo[0] for table in getattr(info, "StringTable", [])}
+        text = "%d.%d" % numbers[:2]
+        self.assertEqual({block: dict(VERSION_STRINGS, FileDescription=description, FileVersion=text,
+                                      ProductVersion=text)
+                          for block, description in VERSION_BLOCKS.items()}, tables)
+        data = resources(RT_VERSION)[1][1]
+        at = data.find("Translation\0".encode("utf-16-le")) + 24
+        self.assertEqual((0x409, 1200, 0x411, 932), struct.unpack_from("<4H", data, (at + 3) & ~3))
 
 
 if __name__ == "__main__":
