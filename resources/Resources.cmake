@@ -3,10 +3,10 @@
 # the version resource. Executables compile them directly (or through a
 # script that includes them) and depend on these inputs.
 
-# The installer's version (the main dialog's caption shows it too) and its
-# manifest, made from one template for the build's machine: x86, or amd64 in
+# The installer's version, the project's (the main dialog's caption and
+# lzhtool --version show it too), and its manifest, made from one template for the build's machine: x86, or amd64 in
 # the x64 test build. identity.rc reads both through the generated identity.h.
-set(ZV_VERSION 0.13)
+set(ZV_VERSION ${PROJECT_VERSION})
 set(ZV_VERSION_DOTTED ${ZV_VERSION}.0.0)
 string(REPLACE "." "," ZV_VERSION_COMMAS ${ZV_VERSION_DOTTED})
 set(ZV_MANIFEST_ARCH x86)
