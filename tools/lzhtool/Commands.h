@@ -12,3 +12,4 @@ constexpr int kExitIoError = 74;    // a read or write that failed midway
 int RunExtract(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunPack(int argc, char** argv);
+int RunInstaller(int argc, char** argv);
