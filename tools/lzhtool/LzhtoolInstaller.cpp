@@ -97,6 +97,18 @@ int PackFolder(const std::string& folder, std::vector<std::uint8_t>& archive, st
     return status == lzhpack::kPackOk ? 0 : status == lzhpack::kPackBadName ? kExitDataError : kExitNoInput;
 }
 
+// Members the check saw written, and the first one that was not.
+int WrittenMembers = 0;
+std::string FirstFault;
+
+void NoteMember(const MemberReport& r)
+{
+    if (r.outcome == MemberOutcome::Written)
+        ++WrittenMembers;
+    else if (r.outcome != MemberOutcome::DirectoryEntry && r.outcome != MemberOutcome::WalkEnded && FirstFault.empty())
+        FirstFault = std::string(r.header->directoryName) + r.header->fileName;
+}
+
 // The payload must install cleanly: the engine extracts it into a scratch
 // folder, as the installer would, and every member must come out whole.
 int CheckPayload(const std::vector<std::uint8_t>& archive, const std::string& name, std::string& message)
@@ -108,13 +120,19 @@ int CheckPayload(const std::vector<std::uint8_t>& archive, const std::string& na
     }
     std::snprintf(InstallFolder, sizeof InstallFolder, "%s\\", scratch);
     HostRegisterPayload(archive.empty() ? static_cast<const void*>("") : archive.data(), DWORD(archive.size()));
+    WrittenMembers = 0;
+    FirstFault.clear();
+    MemberReporter = NoteMember;
     const int result = ExtractPayload();
+    MemberReporter = nullptr;
     HostRegisterPayload(nullptr, 0);
     std::error_code ignored;
     std::filesystem::remove_all(scratch, ignored);
-    if (result == kResultOk)
+    if (result == kResultOk && WrittenMembers > 0 && FirstFault.empty())
         return 0;
-    message = "payload '" + name + "' does not install cleanly (extraction result " + std::to_string(result) + ")";
+    message = "payload '" + name + "' does not install cleanly (" +
+              (result != kResultOk ? "extraction result " + std::to_string(result)
+               : FirstFault.empty() ? std::string("no member") : "member " + FirstFault + " fails") + ")";
     return kExitDataError;
 }
 

@@ -336,9 +336,9 @@ int ReadStub(const std::uint8_t* data, std::size_t size, StubImage& image, std::
         return rc;
     if (int rc = ReadSections(image, table, count, message))
         return rc;
-    if (int rc = ReadTrailer(image, message))
+    if (int rc = ReadResources(image, Get32(data + DirectoryAt(image, kDirResource)), message))
         return rc;
-    return ReadResources(image, Get32(data + DirectoryAt(image, kDirResource)), message);
+    return ReadTrailer(image, message);
 }
 
 std::uint32_t PeChecksum(const std::vector<std::uint8_t>& file, std::size_t checksumOffset)
