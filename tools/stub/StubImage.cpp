@@ -170,11 +170,13 @@ int ReadResources(StubImage& image, std::uint32_t directoryRva, std::string& mes
     WalkDirectory(w, 0, 0, 0, "");
     if (w.fault)
         return Refuse(kStubNotInstaller, message, w.fault);
-    const char* needed[][2] = {{"10", "1"}, {"5", "1"}, {"5", "2"}, {"5", "DESTDIR_DLG"}, {"5", "DESTDIR_DLGJ"}, {"6", ""}};
+    const struct { std::uint32_t type; const char* name; } needed[] = {
+        {kRtRcData, "1"}, {kRtDialog, "1"}, {kRtDialog, "2"}, {kRtDialog, "DESTDIR_DLG"}, {kRtDialog, "DESTDIR_DLGJ"},
+        {kRtString, ""}};
     for (const auto& n : needed)
-        if (!HasResource(w, std::uint32_t(std::stoul(n[0])), n[1]))
-            return Refuse(kStubNotInstaller, message, "it has no resource " + std::string(n[1][0] ? n[1] : "table") +
-                                                          " of type " + n[0] + " as the installer does");
+        if (!HasResource(w, n.type, n.name))
+            return Refuse(kStubNotInstaller, message, "it has no resource " + std::string(*n.name ? n.name : "table") +
+                                                          " of type " + std::to_string(n.type) + " as the installer does");
     int payloads = 0;
     for (std::size_t i = 0; i < w.keys.size(); ++i)
         if (w.keys[i].first == kRtRcData && w.keys[i].second == std::to_string(kPayloadId))
