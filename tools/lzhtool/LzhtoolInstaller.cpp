@@ -14,16 +14,25 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveWalk.h"
 #include "ArchiveWriter.h"
 #include "Commands.h"
-#include "ExtractPayload.h"
-#include "Globals.h"
-#include "HostHooks.h"
+#include "Options.h"
 #include "StubImage.h"
+
+const char kInstallerUsage[] =
+    "usage: lzhtool installer [--stub STUB.exe] OUTPUT.exe FOLDER|ARCHIVE\n"
+    "\n"
+    "Writes OUTPUT.exe, a copy of the installer STUB.exe whose payload is FOLDER,\n"
+    "packed as the build packs one (level 1, -lh5-, time stamps in UTC capped at\n"
+    "SOURCE_DATE_EPOCH, else at the build's 1718064000), or ARCHIVE as it is. The\n"
+    "payload must pass lzhtool test. OUTPUT.exe is replaced if it exists; a signed\n"
+    "stub's signature is dropped (sign OUTPUT.exe afresh).\n"
+    "  --stub STUB.exe  the installer to start from (default: $ZV_STUB, else\n"
+    "                   Zoravuvi-stub.exe beside lzhtool)\n";
 
 namespace {
 
-const char kInstallerUsage[] = "usage: lzhtool installer [--stub STUB.exe] OUTPUT.exe FOLDER|ARCHIVE\n";
 // The stub the host build ships beside lzhtool (the win32 build copies its
 // Zoravuvi.exe there).
 const char kShippedStub[] = "Zoravuvi-stub.exe";
@@ -63,9 +72,25 @@ std::string StubPath(const char* given)
     return (std::filesystem::path(std::string(self, std::size_t(length))).parent_path() / kShippedStub).string();
 }
 
+// An earlier OUTPUT inside FOLDER, or its temporary file, is never packed.
+void DropOwnOutput(std::vector<lzhpack::PackInput>& inputs, const std::string& output)
+{
+    struct stat out, in;
+    const bool exists = stat(output.c_str(), &out) == 0;
+    std::vector<lzhpack::PackInput> kept;
+    for (lzhpack::PackInput& input : inputs) {
+        const bool same = exists && stat(input.path.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+        const std::string name = std::filesystem::path(input.path).filename().string();
+        if (!same && name != std::filesystem::path(output).filename().string() + ".tmp")
+            kept.push_back(std::move(input));
+    }
+    inputs.swap(kept);
+}
+
 // A folder packed as the build packs a vendor's folder: level 1, -lh5-, time
 // stamps in UTC capped at SOURCE_DATE_EPOCH or else the build's epoch.
-int PackFolder(const std::string& folder, std::vector<std::uint8_t>& archive, std::string& message)
+int PackFolder(const std::string& folder, const std::string& output, std::vector<std::uint8_t>& archive,
+               std::string& message)
 {
     lzhpack::PackOptions options;
     options.level = 1;
@@ -82,6 +107,7 @@ int PackFolder(const std::string& folder, std::vector<std::uint8_t>& archive, st
     tzset();
     std::vector<lzhpack::PackInput> inputs;
     int status = lzhpack::CollectInputs({folder}, inputs, message);
+    DropOwnOutput(inputs, output);
     char scratch[] = "/tmp/lzhtool-installer-XXXXXX";
     if (status == lzhpack::kPackOk && !mkdtemp(scratch)) {
         message = std::string("cannot create a scratch folder: ") + std::strerror(errno);
@@ -97,42 +123,26 @@ int PackFolder(const std::string& folder, std::vector<std::uint8_t>& archive, st
     return status == lzhpack::kPackOk ? 0 : status == lzhpack::kPackBadName ? kExitDataError : kExitNoInput;
 }
 
-// Members the check saw written, and the first one that was not.
-int WrittenMembers = 0;
-std::string FirstFault;
-
-void NoteMember(const MemberReport& r)
-{
-    if (r.outcome == MemberOutcome::Written)
-        ++WrittenMembers;
-    else if (r.outcome != MemberOutcome::DirectoryEntry && r.outcome != MemberOutcome::WalkEnded && FirstFault.empty())
-        FirstFault = std::string(r.header->directoryName) + r.header->fileName;
-}
-
-// The payload must install cleanly: the engine extracts it into a scratch
-// folder, as the installer would, and every member must come out whole.
+// The payload must pass the installer's walk as `lzhtool test` runs it:
+// result 0 and every member whole. One without quova at its root installs,
+// but the installer then starts nothing: said in one line.
 int CheckPayload(const std::vector<std::uint8_t>& archive, const std::string& name, std::string& message)
 {
-    char scratch[] = "/tmp/lzhtool-check-XXXXXX";
-    if (!mkdtemp(scratch) || std::strlen(scratch) + 1 >= sizeof InstallFolder) {
-        message = "cannot create a scratch folder to check the payload";
-        return kExitCantCreate;
-    }
-    std::snprintf(InstallFolder, sizeof InstallFolder, "%s\\", scratch);
-    HostRegisterPayload(archive.empty() ? static_cast<const void*>("") : archive.data(), DWORD(archive.size()));
-    WrittenMembers = 0;
-    FirstFault.clear();
-    MemberReporter = NoteMember;
-    const int result = ExtractPayload();
-    MemberReporter = nullptr;
-    HostRegisterPayload(nullptr, 0);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-    if (result == kResultOk && WrittenMembers > 0 && FirstFault.empty())
+    ArchiveBytes bytes;
+    bytes.data = archive.empty() ? reinterpret_cast<const std::uint8_t*>("") : archive.data();
+    bytes.size = std::uint32_t(archive.size());
+    const WalkRequest request = {WalkCommand::Test, name.c_str(), nullptr, false, true};
+    WalkTally tally;
+    const int result = WalkArchive(bytes, request, tally);
+    if (result == 0 && tally.lost == 0 && tally.written > 0) {
+        if (!tally.launchable)
+            std::fprintf(stderr, "lzhtool: installer: payload '%s' has no quova or quova.exe at its root: "
+                                 "the installer will start nothing\n", name.c_str());
         return 0;
-    message = "payload '" + name + "' does not install cleanly (" +
-              (result != kResultOk ? "extraction result " + std::to_string(result)
-               : FirstFault.empty() ? std::string("no member") : "member " + FirstFault + " fails") + ")";
+    }
+    message = "payload '" + name + "' does not install cleanly (" + std::to_string(tally.lost) + " of " +
+              std::to_string(tally.members) + " members lost, result " + std::to_string(result) + ": " +
+              ResultText(result) + ")";
     return kExitDataError;
 }
 
@@ -140,19 +150,13 @@ int CheckPayload(const std::vector<std::uint8_t>& archive, const std::string& na
 
 int RunInstaller(int argc, char** argv)
 {
-    const char* stubOption = nullptr;
-    int i = 0;
-    if (argc == 1 && (!std::strcmp(argv[0], "--help") || !std::strcmp(argv[0], "-h"))) {
-        std::fputs(kInstallerUsage, stdout);
-        return 0;
-    }
-    if (argc >= 2 && !std::strcmp(argv[0], "--stub"))
-        stubOption = argv[1], i = 2;
-    if (argc - i != 2 || argv[i][0] == '-' || argv[i + 1][0] == '-') {
-        std::fputs(kInstallerUsage, stderr);
-        return kExitUsage;
-    }
-    const std::string output = argv[i], source = argv[i + 1], stubPath = StubPath(stubOption);
+    Option options[] = {{"--stub", true, nullptr}};
+    CommandLine line = {"installer", kInstallerUsage, options, 1, 2, 2, "OUTPUT.exe and FOLDER or ARCHIVE", nullptr, 0};
+    int status = 0;
+    if (!ParseCommandLine(line, argc, argv, status))
+        return status;
+    const char* stubOption = OptionValue(line, "--stub");
+    const std::string output = line.operands[0], source = line.operands[1], stubPath = StubPath(stubOption);
     std::vector<std::uint8_t> stubBytes, payload;
     struct stat info;
     if (!stubOption && (stubPath.empty() || stat(stubPath.c_str(), &info) != 0))
@@ -166,7 +170,7 @@ int RunInstaller(int argc, char** argv)
                                         (rc == stub::kStubNotInstaller ? "is not an installer: " : "cannot be rewritten: ") +
                                         message);
     if (std::filesystem::is_directory(source)) {
-        if (int rc = PackFolder(source, payload, message))
+        if (int rc = PackFolder(source, output, payload, message))
             return Fail(rc, message);
     } else if (!ReadWhole(source, payload)) {
         return Fail(kExitNoInput, "cannot read payload '" + source + "'");
