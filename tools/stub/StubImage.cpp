@@ -186,6 +186,12 @@ int ReadResources(StubImage& image, std::uint32_t directoryRva, std::string& mes
     const ResourceLeaf payload = w.leaves[image.payloadLeaf];
     std::stable_sort(w.leaves.begin(), w.leaves.end(),
                      [](const ResourceLeaf& a, const ResourceLeaf& b) { return a.dataOffset < b.dataOffset; });
+    std::vector<std::uint32_t> entries;
+    for (const ResourceLeaf& leaf : w.leaves)
+        entries.push_back(leaf.entryOffset);
+    std::sort(entries.begin(), entries.end());
+    if (std::adjacent_find(entries.begin(), entries.end()) != entries.end())
+        return Refuse(kStubUnsupported, message, "two resources share one data entry");
     std::uint32_t end = w.metadataEnd;
     for (std::size_t i = 0; i < w.leaves.size(); ++i) {
         if (w.leaves[i].dataOffset < end)
@@ -252,6 +258,7 @@ int ReadHeaders(StubImage& image, std::uint32_t& sectionTable, std::uint32_t& se
 int ReadSections(StubImage& image, std::uint32_t table, std::uint32_t count, std::string& message)
 {
     const std::uint32_t resourceRva = Get32(image.data + DirectoryAt(image, kDirResource));
+    const std::uint32_t headersEnd = Get32(image.data + image.optionalHeader + kOptHeadersSize);
     bool found = false;
     std::uint64_t lastVirtualEnd = 0, lastRawEnd = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -260,7 +267,7 @@ int ReadSections(StubImage& image, std::uint32_t table, std::uint32_t count, std
         if (s.rawSize == 0)
             s.rawPointer = 0;
         if (s.virtualAddress < lastVirtualEnd || s.virtualAddress % image.sectionAlignment != 0 ||
-            (s.rawSize != 0 && (s.rawPointer < lastRawEnd || s.rawPointer % image.fileAlignment != 0 ||
+            (s.rawSize != 0 && (s.rawPointer < lastRawEnd || s.rawPointer < headersEnd || s.rawPointer % image.fileAlignment != 0 ||
                                 !Within(s.rawPointer, s.rawSize, image.size))))
             return Refuse(kStubUnsupported, message, "its sections are not laid out in address order within the file");
         lastVirtualEnd = s.virtualAddress + AlignUp(s.virtualSize, image.sectionAlignment);
