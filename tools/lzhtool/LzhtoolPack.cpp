@@ -20,7 +20,7 @@ const char kPackUsage[] =
     "\n"
     "Writes ARCHIVE from the files and folders given: a file under its base name,\n"
     "a folder as every file below it in byte order of their relative paths.\n"
-    "Names the installer could not write are all listed, and nothing is written.\n"
+    "A name the installer could not write is refused, and nothing is written.\n"
     "A folder that holds ARCHIVE does not pack ARCHIVE itself.\n"
     "  --force       replace ARCHIVE if it exists (without it, pack refuses)\n"
     "  --level 0|1   header level: 1 (default) puts folders in an extended\n"
