@@ -184,8 +184,11 @@ int ReadResources(StubImage& image, std::uint32_t directoryRva, std::string& mes
     if (payloads != 1)
         return Refuse(kStubUnsupported, message, "raw-data resource 1 comes in more than one language");
     const ResourceLeaf payload = w.leaves[image.payloadLeaf];
-    std::stable_sort(w.leaves.begin(), w.leaves.end(),
-                     [](const ResourceLeaf& a, const ResourceLeaf& b) { return a.dataOffset < b.dataOffset; });
+    // Empty data come first among data at one offset, and may lie anywhere
+    // after the tables: they take no bytes.
+    std::stable_sort(w.leaves.begin(), w.leaves.end(), [](const ResourceLeaf& a, const ResourceLeaf& b) {
+        return a.dataOffset != b.dataOffset ? a.dataOffset < b.dataOffset : a.size < b.size;
+    });
     std::vector<std::uint32_t> entries;
     for (const ResourceLeaf& leaf : w.leaves)
         entries.push_back(leaf.entryOffset);
@@ -194,9 +197,9 @@ int ReadResources(StubImage& image, std::uint32_t directoryRva, std::string& mes
         return Refuse(kStubUnsupported, message, "two resources share one data entry");
     std::uint32_t end = w.metadataEnd;
     for (std::size_t i = 0; i < w.leaves.size(); ++i) {
-        if (w.leaves[i].dataOffset < end)
+        if (w.leaves[i].dataOffset < (w.leaves[i].size ? end : w.metadataEnd))
             return Refuse(kStubUnsupported, message, "resource data overlap the resource tables or each other");
-        end = w.leaves[i].dataOffset + w.leaves[i].size;
+        end = std::max(end, w.leaves[i].dataOffset + w.leaves[i].size);
         if (w.leaves[i].entryOffset == payload.entryOffset)
             image.payloadLeaf = i;
     }
