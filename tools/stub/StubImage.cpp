@@ -270,7 +270,8 @@ int ReadSections(StubImage& image, std::uint32_t table, std::uint32_t count, std
         if (s.rawSize == 0)
             s.rawPointer = 0;
         if (s.virtualAddress < lastVirtualEnd || s.virtualAddress % image.sectionAlignment != 0 ||
-            (s.rawSize != 0 && (s.rawPointer < lastRawEnd || s.rawPointer < headersEnd || s.rawPointer % image.fileAlignment != 0 ||
+            (s.rawSize != 0 && (s.rawPointer < lastRawEnd || s.rawPointer < headersEnd ||
+                                (s.rawPointer | s.rawSize) % image.fileAlignment != 0 ||
                                 !Within(s.rawPointer, s.rawSize, image.size))))
             return Refuse(kStubUnsupported, message, "its sections are not laid out in address order within the file");
         lastVirtualEnd = s.virtualAddress + AlignUp(s.virtualSize, image.sectionAlignment);
