@@ -57,6 +57,13 @@ target_compile_options(installer_runtime PRIVATE
   ${ZV_NO_RUNTIME_FLAGS} -fno-builtin -fno-tree-loop-distribute-patterns)
 
 zv_add_installer(Zoravuvi payload_archive ${ZV_PAYLOAD_ARCHIVE})
+# The 32-bit installer goes beside the host build's lzhtool as the stub that
+# `lzhtool installer` takes when given none.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  get_filename_component(lzhtool_dir ${ZV_LZHTOOL} DIRECTORY)
+  add_custom_command(TARGET Zoravuvi POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Zoravuvi> ${lzhtool_dir}/Zoravuvi-stub.exe VERBATIM)
+endif()
 # Rebuild the resources whenever the archive or a script they include changes.
 set_property(SOURCE ${ZV_RESOURCE_DIR}/Zoravuvi.rc APPEND PROPERTY
   OBJECT_DEPENDS ${ZV_PAYLOAD_ARCHIVE} ${ZV_INSTALLER_RC_DEPENDS})

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets fuzz_extract and fuzz_roundtrip (preset `fuzz`:
+# Builds the libFuzzer targets fuzz_extract, fuzz_roundtrip and fuzz_stub (preset `fuzz`:
 # clang, ASan, UBSan) and runs each for a given time from its checked-in
 # corpus, then replays that corpus.
 #
@@ -22,7 +22,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-ALL_TARGETS=(fuzz_extract fuzz_roundtrip)
+ALL_TARGETS=(fuzz_extract fuzz_roundtrip fuzz_stub)
 seconds=60
 build=build/fuzz
 ci=0
@@ -72,7 +72,9 @@ for target in "${targets[@]}"; do
   fi
   flags=(-timeout=25 -rss_limit_mb=2048 -max_len=4096 -error_exitcode=77 -timeout_exitcode=78
          -print_final_stats=1 "-artifact_prefix=$artifacts/")
-  [ "$target" = fuzz_roundtrip ] || flags+=(-dict=fuzz/lzh.dict)
+  [ "$target" = fuzz_roundtrip ] || [ "$target" = fuzz_stub ] || flags+=(-dict=fuzz/lzh.dict)
+  # A stub's resource section lies some KiB into the file.
+  [ "$target" != fuzz_stub ] || flags+=(-max_len=16384)
   log="$logs/$target-$stamp.log"
   printf '\n== %s: %s s\n' "$target" "$seconds"
   if ! "$bin" "${flags[@]}" -max_total_time="$seconds" "$work" "$corpus" >"$log" 2>&1; then

@@ -35,7 +35,7 @@ else
   # alone and run the tests that read it without running it.
   step "win32 build of the installers, read back without running them"
   cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j "$jobs" --target Zoravuvi Zoravuvi_other_payload
+  cmake --build --preset win32 -j "$jobs" --target Zoravuvi Zoravuvi_other_payload big_payload_installer
   ctest --preset win32 -j "$jobs" --label-exclude wine
   step "win64 build and tests under 64-bit Wine"
   windows_build win64

@@ -13,9 +13,11 @@ int RunExtract(int argc, char** argv);
 int RunTest(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunPack(int argc, char** argv);
+int RunInstaller(int argc, char** argv);
 
 // Each command's usage text: its synopsis, a blank line, what it does.
 extern const char kExtractUsage[];
 extern const char kTestUsage[];
 extern const char kListUsage[];
 extern const char kPackUsage[];
+extern const char kInstallerUsage[];

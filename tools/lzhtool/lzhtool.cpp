@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"test", RunTest, "the installer's walk over an archive with nothing written"},
     {"list", RunList, "the members as the installer's walk finds them, with totals"},
     {"pack", RunPack, "write an archive of files and folders"},
+    {"installer", RunInstaller, "write an installer carrying a folder or an archive"},
 };
 
 void PrintUsage(FILE* out)
@@ -30,7 +31,7 @@ void PrintUsage(FILE* out)
                "\n"
                "Commands (lzhtool COMMAND --help tells more):\n", out);
     for (const Command& command : kCommands)
-        std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
+        std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
     std::fputs("\n"
                "Exit status: extract, test and list give the installer's result (0, or 2 to 9);\n"
                "a bad command line gives 64, a bad input 65 or 66, a failed output 73 or 74.\n", out);
