@@ -100,6 +100,7 @@ void PrintReport(const MemberReport& r)
         std::fprintf(stderr, "end      at %d (header result %d: %s)\n", r.headerStart, r.headerResult, HeaderReasonText(h.reason));
         break;
     case MemberOutcome::NoProgress: std::fprintf(stderr, "end      at %d (no progress)\n", r.headerStart); break;
+    case MemberOutcome::Misplaced: std::fprintf(stderr, "gap      before %d (header not where the last member ends)\n", r.headerStart); break;
     }
 }
 
