@@ -201,6 +201,8 @@ TEST(Walk, MembersWrittenOrPassedOver)
          {{"A", "a"}, {"B", "b"}}},
         {"a packed size past the payload's end", Archive({Damaged(Stored("A", "a"), 0, 0, 99), Stored("B", "b")}),
          kResultBrokenFile, {{"A", "a"}, {"B", nullptr}}},
+        {"a packed size into a later member's data", Archive({Damaged(Stored("A", "a"), 0, 0, 60), Stored("P", std::string(3000, 'p'))}),
+         kResultBrokenFile, {{"A", "a"}, {"P", nullptr}}},
         {"a target of 256 bytes or more", Archive({WithDirectory(Stored(std::string(60, 'N'), "n"), std::string(200, 'D')), Stored("B", "b")}),
          kResultWriteError, {{"B", "b"}}},
         {"decoded members",
