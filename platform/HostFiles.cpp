@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <map>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,12 +49,22 @@ unsigned DaysInMonth(int year, unsigned month)
     return (month == 2 && leap) ? 29 : kDays[month - 1];
 }
 
+// The sink: what the run made, by mapped path. Handles lie above every
+// descriptor number, so that a sink handle is never taken for a real file.
+constexpr HFILE kSinkHandle = 0x40000000;
+bool SinkMode = false;
+std::map<std::string, DWORD> SinkEntries;
+
+bool IsSinkHandle(HFILE file) { return SinkMode && file == kSinkHandle; }
+
 // Writes count bytes, retrying after interruptions; the bytes written or -1.
 long WriteAll(HFILE file, LPCCH buffer, long count)
 {
     long wanted = HostWriteFault(count);
     if (wanted < 0)
         return -1;
+    if (IsSinkHandle(file))
+        return wanted;
     long done = 0;
     while (done < wanted) {
         ssize_t n = ::write(file, buffer + done, static_cast<std::size_t>(wanted - done));
@@ -65,13 +77,64 @@ long WriteAll(HFILE file, LPCCH buffer, long count)
     return done;
 }
 
+DWORD SinkAttributes(const std::string& path)
+{
+    auto entry = SinkEntries.find(path);
+    return entry == SinkEntries.end() ? INVALID_FILE_ATTRIBUTES : entry->second;
+}
+
+// A new entry needs its parent as a directory of the sink, unless the
+// parent is a root ("", "/" or a drive) that the real folder would sit on.
+bool SinkParentExists(const std::string& path)
+{
+    const std::size_t cut = path.find_last_of('/');
+    if (cut == std::string::npos || cut == 0 || path[cut - 1] == ':' || path[cut - 1] == '/')
+        return true;
+    const DWORD parent = SinkAttributes(path.substr(0, cut));
+    return parent != INVALID_FILE_ATTRIBUTES && (parent & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+HFILE SinkCreate(const std::string& path)
+{
+    const DWORD existing = SinkAttributes(path);
+    if ((existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) || !SinkParentExists(path))
+        return HFILE_ERROR;
+    SinkEntries[path] = FILE_ATTRIBUTE_NORMAL;
+    return kSinkHandle;
+}
+
+BOOL SinkMakeDirectory(const std::string& path)
+{
+    if (SinkAttributes(path) != INVALID_FILE_ATTRIBUTES || !SinkParentExists(path))
+        return FALSE;
+    SinkEntries[path] = FILE_ATTRIBUTE_DIRECTORY;
+    return TRUE;
+}
+
+BOOL SinkDelete(const std::string& path)
+{
+    auto entry = SinkEntries.find(path);
+    if (entry == SinkEntries.end() || (entry->second & FILE_ATTRIBUTE_DIRECTORY))
+        return FALSE;
+    SinkEntries.erase(entry);
+    return TRUE;
+}
+
 } // namespace
+
+void HostSetSinkMode(bool on)
+{
+    SinkMode = on;
+    SinkEntries.clear();
+}
 
 HFILE WINAPI _lcreat(LPCSTR path, int attribute)
 {
     char mapped[kPathRoom];
     if (!HostMapPath(path, mapped, sizeof mapped))
         return HFILE_ERROR;
+    if (SinkMode)
+        return SinkCreate(mapped);
     mode_t mode = (attribute & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     // A link at the file's own name is never written through.
     int fd = ::open(mapped, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -92,10 +155,17 @@ LONG WINAPI _hwrite(HFILE file, LPCCH buffer, LONG count)
     return static_cast<LONG>(WriteAll(file, buffer, count));
 }
 
-HFILE WINAPI _lclose(HFILE file) { return ::close(file) == 0 ? 0 : HFILE_ERROR; }
+HFILE WINAPI _lclose(HFILE file)
+{
+    if (IsSinkHandle(file))
+        return 0;
+    return ::close(file) == 0 ? 0 : HFILE_ERROR;
+}
 
 BOOL WINAPI SetFileTime(HANDLE file, const FILETIME*, const FILETIME* lastAccess, const FILETIME* lastWrite)
 {
+    if (IsSinkHandle(static_cast<HFILE>(reinterpret_cast<INT_PTR>(file))))
+        return TRUE;
     struct timespec times[2];
     const FILETIME* given[2] = {lastAccess, lastWrite};
     for (int i = 0; i < 2; ++i) {
@@ -116,13 +186,17 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME*, const FILETIME* lastAccess
 BOOL WINAPI DeleteFileA(LPCSTR path)
 {
     char mapped[kPathRoom];
-    return HostMapPath(path, mapped, sizeof mapped) && ::unlink(mapped) == 0;
+    if (!HostMapPath(path, mapped, sizeof mapped))
+        return FALSE;
+    return SinkMode ? SinkDelete(mapped) : ::unlink(mapped) == 0;
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR path)
 {
     char mapped[kPathRoom];
     struct stat info;
+    if (SinkMode)
+        return HostMapPath(path, mapped, sizeof mapped) ? SinkAttributes(mapped) : INVALID_FILE_ATTRIBUTES;
     if (!HostMapPath(path, mapped, sizeof mapped) || ::lstat(mapped, &info) != 0)
         return INVALID_FILE_ATTRIBUTES;
     DWORD attributes = 0;
@@ -141,7 +215,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path)
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
 {
     char mapped[kPathRoom];
-    return HostMapPath(path, mapped, sizeof mapped) && ::mkdir(mapped, 0777) == 0;
+    if (!HostMapPath(path, mapped, sizeof mapped))
+        return FALSE;
+    return SinkMode ? SinkMakeDirectory(mapped) : ::mkdir(mapped, 0777) == 0;
 }
 
 BOOL WINAPI DosDateTimeToFileTime(WORD fatDate, WORD fatTime, LPFILETIME localTime)

@@ -33,6 +33,16 @@ long HostWriteSize(int index);   // 0 = the first write since HostResetHooks
 // null removes it. lzhtool uses it to pace the release of archive pages.
 void HostSetWriteObserver(void (*observer)(long count));
 
+// Sink mode: the file functions leave the disk alone. _lcreat gives a handle
+// whose writes are dropped (counted, and seen by the write observer, as any
+// other write); SetFileTime and _lclose on it do
+// nothing. Directories and files made while the mode is on exist for
+// GetFileAttributesA, CreateDirectoryA, _lcreat and DeleteFileA as they would
+// in an empty install folder, everything else answers as absent; so the
+// engine's rules run unchanged with nothing written. Turning the mode on
+// starts from an empty folder again.
+void HostSetSinkMode(bool on);
+
 // Disarms every fault and forgets the payload; the code page is kept.
 void HostResetHooks();
 

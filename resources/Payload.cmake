@@ -34,7 +34,7 @@ if(NOT ZV_LZHTOOL)
 endif()
 
 set(ZV_PACK_COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${ZV_PAYLOAD_EPOCH} TZ=UTC0
-  ${ZV_LZHTOOL} pack --level 1 --method lh5 CACHE INTERNAL "lzhtool pack as the payload build runs it")
+  ${ZV_LZHTOOL} pack --force --level 1 --method lh5 CACHE INTERNAL "lzhtool pack as the payload build runs it")
 
 # zv_add_payload_archive(<target> <output> <folder or .lzh>)
 function(zv_add_payload_archive target output source)

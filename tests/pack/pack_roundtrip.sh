@@ -33,7 +33,7 @@ for level in 0 1; do
     tag="level $level, $method" archive="$work/l$level-$method.lzh"
     "$lzhtool" pack --level "$level" --method "$method" "$archive" "$work/src" || { fail "$tag: pack"; continue; }
     [ "$(tail -c 1 "$archive" | od -An -tu1 | tr -d ' ')" = 0 ] || fail "$tag: no end byte"
-    list=$("$lzhtool" list "$archive")
+    list=$("$lzhtool" list "$archive" | sed '1d;$d')
     [ "$(awk '{print $8}' <<<"$list")" = "$order" ] || fail "$tag: members or their order"
     bad=$(awk -v lv="$level" '$7 != lv || $4 " " $5 != ($8 == "text.txt" ? "2001-02-03 12:34:56" : "2024-06-11 00:00:00")' <<<"$list")
     [ -z "$bad" ] || fail "$tag: stamps or levels: $bad"
@@ -53,7 +53,7 @@ while IFS='|' read -r level names status; do
   rm -rf "$work/names" && IFS=, read -ra list <<<"$names"
   for name in "${list[@]}"; do mkdir -p "$work/names/$(dirname "$name")" && printf x >"$work/names/$name"; done
   cp "$work/l1-auto.lzh" "$work/names.lzh"
-  "$lzhtool" pack --level "$level" "$work/names.lzh" "$work/names" 2>/dev/null
+  "$lzhtool" pack --force --level "$level" "$work/names.lzh" "$work/names" 2>/dev/null
   [ $? -eq "$status" ] || fail "level $level, $names: not status $status"
   [ "$status" -eq 0 ] || cmp -s "$work/names.lzh" "$work/l1-auto.lzh" || fail "$names: the old archive changed"
 done <<NAMES
@@ -71,23 +71,107 @@ NAMES
 [ -z "$(find "$work" -maxdepth 1 -name '*.lzh.*')" ] || fail "a temporary file was left"
 
 for jobs in 1 3; do
-  "$lzhtool" pack --jobs $jobs "$work/jobs.lzh" "$work/src" && cmp -s "$work/jobs.lzh" "$work/l1-auto.lzh" ||
+  "$lzhtool" pack --force --jobs $jobs "$work/jobs.lzh" "$work/src" && cmp -s "$work/jobs.lzh" "$work/l1-auto.lzh" ||
     fail "--jobs $jobs: another archive"
 done
-# A bad argument or file: the status, one message, nothing written.
+# A bad argument or file: the status, one message, nothing written or changed.
+snapshot() { find "$work" -maxdepth 1 -printf '%f %s %T@\n' | sort; }
 while IFS='|' read -r want args; do
+  before=$(snapshot)
   said=$(cd "$work" && eval "\"\$lzhtool\" $args" 2>&1 >/dev/null)
   status=$?
   [ "$status" -eq "$want" ] && [ -n "$said" ] || fail "lzhtool $args: status $status, said '$said'"
-  [ ! -e "$work/bad.lzh" ] && [ ! -e "$work/bad" ] || fail "lzhtool $args wrote something"
+  [ "$(snapshot)" = "$before" ] || fail "lzhtool $args wrote something"
 done <<'BAD'
 64|frobnicate
+64|--frobnicate
 64|extract l1-auto.lzh
+64|extract l1-auto.lzh bad -v
+64|extract --verbose=yes l1-auto.lzh bad
+64|test
+64|list --bogus l1-auto.lzh
+64|list --codepage x l1-auto.lzh
 64|pack --level 7 bad.lzh src
+64|pack --level bad.lzh src
 64|pack --method zip bad.lzh src
+64|pack -bad.lzh src
+64|pack bad.lzh src -v
+73|pack l1-auto.lzh src
 66|pack bad.lzh missing
 66|extract missing.lzh bad
-65|list src/text.txt
+66|test missing.lzh
+65|test --payload l1-auto.lzh
 BAD
+# Every command's usage: on -h and --help, its synopsis on a bad command line
+# and in the README; the version from the project's one home.
+readme=$(dirname "$0")/../../README.md
+for command in "" extract test list pack; do
+  usage=$("$lzhtool" $command --help) && [ "$("$lzhtool" $command -h)" = "$usage" ] || fail "$command --help"
+  [ -z "$command" ] && continue
+  synopsis=$(sed '/^$/q' <<<"$usage" | sed '$d')
+  [ "$("$lzhtool" $command --bogus 2>&1 | sed 1d)" = "$synopsis" ] || fail "$command: the synopsis after an error"
+  while read -r line; do grep -qF -- "$line" "$readme" || fail "README lacks '$line'"; done <<<"$synopsis"
+done
+version=$(sed -n 's/^project(.* VERSION \([0-9.]*\) .*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+[ "$("$lzhtool" --version)" = "lzhtool $version" ] || fail "--version is not $version"
+# -- ends the options; a folder that holds the archive does not pack it.
+mkdir -p "$work/self" && cp "$work/src/B.txt" "$work/self/-B.txt" && touch "$work/self/self.lzh.Ab3xY9"
+( cd "$work/self" && "$lzhtool" pack -- self.lzh . 2>/dev/null && "$lzhtool" pack --force self.lzh . 2>/dev/null ) &&
+  [ "$("$lzhtool" list "$work/self/self.lzh" | sed '1d;$d' | awk '{print $8}')" = "-B.txt" ] || fail "pack into its own folder"
+
+# list, test and extract walk alike: status, members, the lines about losses.
+# A - stands for whatever the engine makes of the damage, the same for all three.
+mkdir -p "$work/agree/src" "$work/agree/one" "$work/agree/two/a" && cd "$work/agree" || exit 1
+python3 -c "import random; open('src/QUOVA.EXE', 'w').write('quova ' * 500)
+open('src/noise.bin', 'wb').write(random.Random(5).randbytes(300))" && echo 1 >one/a && echo 2 >two/a/b.txt
+"$lzhtool" pack --level 0 ok.lzh src >/dev/null && "$lzhtool" pack --method lh5 clash.lzh one/a two &&
+  cp ../l1-auto.lzh . || fail "agree: the inputs"
+python3 - <<'PY'
+d = open('ok.lzh', 'rb').read()
+s1, p1 = d[0], int.from_bytes(d[7:11], 'little'); m2 = s1 + 2 + p1   # the second header
+def flip(at): b = bytearray(d); b[at] ^= 0x55; return bytes(b)
+for name, b in {'joined': d + d, 'level2': d[:20] + b'\2' + d[21:], 'lh5flip': flip(s1 + 2 + p1 // 2),
+                'stflip': flip(m2 + d[m2] + 102), 'cutlast': d[:-40], 'cutmid': d[:s1 + 20] + d[s1 + 29:],
+                'wrongsize': d[:7] + (p1 + 5).to_bytes(4, 'little') + d[11:],
+                'device': d[:m2 + 22] + b'aux.a.bin' + d[m2 + 31:], 'none': b'not an archive', 'empty': b'\0'}.items():
+    open(name + '.lzh', 'wb').write(b)
+PY
+members() { sed -nE '$s/.* ([0-9]+) member.*/\1/p'; }
+while IFS='|' read -r name count want; do
+  l=$("$lzhtool" list $name.lzh 2>list.err); ls=$?
+  t=$("$lzhtool" test $name.lzh); ts=$?
+  rm -rf out && x=$("$lzhtool" extract $name.lzh out); xs=$?
+  [ "$ls $xs" = "$ts $ts" ] && { [ "$want" = - ] || [ "$ts" = "$want" ]; } || fail "$name: status list $ls test $ts extract $xs"
+  [ "$(members <<<"$l") $(members <<<"$t") $(members <<<"$x")" = "$count $count $count" ] || fail "$name: members"
+  lost=$(sed '$d' <<<"$x")
+  [ "$(grep -v '^ok ' <<<"$t" | sed '$d')" = "$lost" ] && [ "$(grep -v '^lzhtool: ' list.err)" = "$lost" ] &&
+    [ "$(tail -1 <<<"$x" | sed 's/ written,/ ok,/')" = "$(tail -1 <<<"$t")" ] || fail "$name: lines differ"
+done <<'AGREE'
+l1-auto|13|0
+ok|2|0
+joined|4|0
+clash|2|8
+level2|0|-
+lh5flip|2|-
+stflip|2|-
+cutlast|2|-
+cutmid|1|-
+wrongsize|1|-
+device|2|-
+none|0|-
+empty|0|-
+AGREE
+"$lzhtool" test --payload ok.lzh >/dev/null || fail "test --payload refuses QUOVA.EXE"
+# Progress: on a terminal only, for more than 64 MiB, ended by a newline.
+head -c 68000000 /dev/zero >zeros.bin && "$lzhtool" pack zeros.lzh zeros.bin || fail "progress: the input"
+python3 - "$lzhtool" <<'PY' || fail "progress on a terminal"
+import os, pty, subprocess, sys
+master, slave = pty.openpty()
+subprocess.run([sys.argv[1], 'extract', 'zeros.lzh', 'big'], stdout=subprocess.DEVNULL, stderr=slave, check=True)
+os.close(slave)
+said = os.read(master, 4096)
+assert said.startswith(b'\rextracting: ') and b'MiB' in said and said.endswith(b'\n'), said
+PY
+[ -z "$("$lzhtool" extract zeros.lzh big2 2>&1 >/dev/null)" ] || fail "progress without a terminal"
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

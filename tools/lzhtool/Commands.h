@@ -10,5 +10,12 @@ constexpr int kExitCantCreate = 73; // an output that cannot be created
 constexpr int kExitIoError = 74;    // a read or write that failed midway
 
 int RunExtract(int argc, char** argv);
+int RunTest(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunPack(int argc, char** argv);
+
+// Each command's usage text: its synopsis, a blank line, what it does.
+extern const char kExtractUsage[];
+extern const char kTestUsage[];
+extern const char kListUsage[];
+extern const char kPackUsage[];

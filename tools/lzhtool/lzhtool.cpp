@@ -1,37 +1,63 @@
-// lzhtool: extracts, lists and packs LZH archives with the installer's engine.
+// lzhtool: extracts, tests, lists and packs LZH archives with the installer's engine.
 #include <cstdio>
 #include <cstring>
 
 #include "Commands.h"
 
-static const char kUsage[] =
-    "usage: lzhtool extract [--codepage 932] ARCHIVE FOLDER\n"
-    "       lzhtool list ARCHIVE\n"
-    "       lzhtool pack [--level 0|1] [--method auto|lh5|lh0] [--jobs 1-8] ARCHIVE PATH...\n"
-    "\n"
-    "extract  installs every member of ARCHIVE under FOLDER as the installer does;\n"
-    "         the exit status is the extraction result (0 success, 2 to 9 failures)\n"
-    "list     prints one line per member header\n"
-    "pack     writes an archive of the files and folders given\n";
+#ifndef ZV_VERSION
+#error "ZV_VERSION must be defined by the build (the project's version)"
+#endif
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+    const char* summary;
+};
+
+const Command kCommands[] = {
+    {"extract", RunExtract, "install an archive's members into a folder as the installer does"},
+    {"test", RunTest, "the installer's walk over an archive with nothing written"},
+    {"list", RunList, "the members as the installer's walk finds them, with totals"},
+    {"pack", RunPack, "write an archive of files and folders"},
+};
+
+void PrintUsage(FILE* out)
+{
+    std::fputs("usage: lzhtool COMMAND [OPTION...] OPERAND...\n"
+               "       lzhtool --help | --version\n"
+               "\n"
+               "Commands (lzhtool COMMAND --help tells more):\n", out);
+    for (const Command& command : kCommands)
+        std::fprintf(out, "  %-8s %s\n", command.name, command.summary);
+    std::fputs("\n"
+               "Exit status: extract, test and list give the installer's result (0, or 2 to 9);\n"
+               "a bad command line gives 64, a bad input 65 or 66, a failed output 73 or 74.\n", out);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fputs(kUsage, stderr);
+        std::fputs("lzhtool: no command given\n", stderr);
+        PrintUsage(stderr);
         return kExitUsage;
     }
-    const char* command = argv[1];
-    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 ||
-        std::strcmp(command, "help") == 0) {
-        std::fputs(kUsage, stdout);
+    const char* name = argv[1];
+    if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h") || !std::strcmp(name, "help")) {
+        PrintUsage(stdout);
         return 0;
     }
-    if (std::strcmp(command, "extract") == 0)
-        return RunExtract(argc - 2, argv + 2);
-    if (std::strcmp(command, "list") == 0)
-        return RunList(argc - 2, argv + 2);
-    if (std::strcmp(command, "pack") == 0)
-        return RunPack(argc - 2, argv + 2);
-    std::fprintf(stderr, "lzhtool: unknown command '%s' (try lzhtool --help)\n", command);
+    if (!std::strcmp(name, "--version")) {
+        std::printf("lzhtool %s\n", ZV_VERSION);
+        return 0;
+    }
+    for (const Command& command : kCommands) {
+        if (!std::strcmp(name, command.name))
+            return command.run(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "lzhtool: unknown %s '%s' (try lzhtool --help)\n", name[0] == '-' ? "option" : "command", name);
     return kExitUsage;
 }
