@@ -337,8 +337,9 @@ std::int32_t ScanForHeader(MemoryStream& stream, std::int32_t from, bool* found)
 // bits from the packed size, and the scan may settle before its start, so
 // without that rule a crafted archive could send the walk round forever.
 // After the first member, each header must stand where the previous
-// member's packed size puts it; one found farther on means bytes, perhaps
-// members, were stepped over.
+// member's packed size puts it, or behind an end byte there (archives one
+// after the other); one found farther on means bytes, perhaps members, were
+// stepped over.
 int ExtractMembers(MemoryStream& stream, const char* folder)
 {
     MemberHeader header;
@@ -361,7 +362,7 @@ int ExtractMembers(MemoryStream& stream, const char* folder)
             ReportWalk(run, header, start, MemberOutcome::WalkEnded, rc, EndResult(run, next, found, rc));
             break;
         }
-        if (run.headerRead && start != next)
+        if (run.headerRead && start != next && !AtArchiveEnd(stream, next))
             ReportWalk(run, header, start, MemberOutcome::Misplaced, rc, kResultBrokenFile);
         run.headerRead = true;
         result = ExtractMember(run, header, start);
