@@ -45,29 +45,36 @@ for level in 0 1; do
   done
 done
 
-# Stored names: printable ASCII that Windows takes, 101 bytes (at level 0 with
-# the folders), 200 of folder record, no two that differ in case alone. A
-# refused name leaves an archive already there alone.
+# Stored names: printable ASCII that Windows takes, or code page 932 with the
+# option; 101 bytes (at level 0 with the folders), 200 of folder record, none
+# that the installer's path rules pass over, no two that differ in case
+# alone. Every refused name is named, one line each; a refused run leaves an
+# archive already there alone.
 n99=$(printf 'N%.0s' {1..99}) d199=$(printf 'D%.0s' {1..199})
-while IFS='|' read -r level names status; do
+while IFS='|' read -r options names status lines; do
   rm -rf "$work/names" && IFS=, read -ra list <<<"$names"
   for name in "${list[@]}"; do mkdir -p "$work/names/$(dirname "$name")" && printf x >"$work/names/$name"; done
   cp "$work/l1-auto.lzh" "$work/names.lzh"
-  "$lzhtool" pack --force --level "$level" "$work/names.lzh" "$work/names" 2>/dev/null
-  [ $? -eq "$status" ] || fail "level $level, $names: not status $status"
+  said=$("$lzhtool" pack --force $options "$work/names.lzh" "$work/names" 2>&1)
+  [ $? -eq "$status" ] && [ "$(grep -c . <<<"$said")" -eq "$lines" ] || fail "$options $names: not status $status, $lines lines: $said"
   [ "$status" -eq 0 ] || cmp -s "$work/names.lzh" "$work/l1-auto.lzh" || fail "$names: the old archive changed"
 done <<NAMES
-1|READ_ME.TXT,NN${n99}|0
-1|READ ME.TXT|65
-1|na$(printf '\303\257')ve.txt|65
-1|a:b|65
-1|NNN${n99}|65
-1|z,Z|65
-0|D/${n99}|0
-0|D/N${n99}|65
-1|${d199}/A|0
-1|D${d199}/A|65
+--level 1|READ_ME.TXT,NN${n99}|0|0
+--level 1|READ ME.TXT,a:b,NNN${n99},aux.txt,con,nul.tar.gz,x/COM1 .log/y|65|7
+--level 1|z,Z|65|1
+--level 0|D/${n99}|0|0
+--level 0|D/N${n99}|65|1
+--level 1|${d199}/A|0|0
+--level 1|D${d199}/A,${d199}/${n99}|65|2
+--level 1|表.txt|65|1
+--codepage 932|表/ソ.txt,ｶﾅ,ア,ヂ|0|0
+--codepage 932|表../y,na$(printf '\303\257')ve.txt|65|2
 NAMES
+grep -q -- '--codepage 932' <<<"$("$lzhtool" pack --force "$work/names.lzh" "$work/names" 2>&1)" || fail "no word of --codepage 932"
+rm -rf "$work/names" && mkdir -p "$work/names/表" && printf x >"$work/names/表/ソ.txt" &&
+  "$lzhtool" pack --force --codepage 932 "$work/names.lzh" "$work/names" && rm -rf "$work/out" &&
+  "$lzhtool" extract --codepage 932 "$work/names.lzh" "$work/out" >/dev/null &&
+  [ -f "$work/out/$(printf '\225\\/\203\\.txt')" ] || fail "a code page 932 name did not come back"
 [ -z "$(find "$work" -maxdepth 1 -name '*.lzh.*')" ] || fail "a temporary file was left"
 
 for jobs in 1 3; do
