@@ -59,7 +59,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
       string(REPLACE "\n" ";" lines "${said}")
       list(FILTER lines EXCLUDE REGEX "^ok ")
       list(JOIN lines "\n  " said)
-      message(FATAL_ERROR "payload ${ZV_SOURCE} refused: the installer would not install it in full "
+      message(FATAL_ERROR "payload refused, the installer would not install it in full: ${ZV_SOURCE} "
         "(lzhtool test --payload: status ${status}):\n  ${said}")
     endif()
     file(RENAME ${ZV_ARCHIVE}.new ${ZV_ARCHIVE})

@@ -26,6 +26,6 @@ python3 -c "import sys; d = bytearray(open('ok/payload.lzh', 'rb').read()); open
 l2 = bytearray(d); l2[20] = 2; open('level2.lzh', 'wb').write(l2); d[22 + d[21]] ^= 1; open('flip.lzh', 'wb').write(d)"
 for bad in text.lzh level2.lzh flip.lzh noapp; do
   said=$(build "b-$bad" "$work/$bad") && fail "$bad: built"
-  grep -q "payload $work/$bad refused" <<<"$said" && [ ! -e "b-$bad/payload.lzh" ] || fail "$bad: said $said"
+  grep -q "payload refused, the installer" <<<"$said" && [ ! -e "b-$bad/payload.lzh" ] || fail "$bad: said $said"
 done
 [ "$failures" -eq 0 ]
