@@ -122,9 +122,9 @@ done
 version=$(sed -n 's/^project(.* VERSION \([0-9.]*\) .*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
 [ "$("$lzhtool" --version)" = "lzhtool $version" ] || fail "--version is not $version"
 # -- ends the options; a folder that holds the archive does not pack it.
-mkdir -p "$work/self" && cp "$work/src/B.txt" "$work/self/-B.txt" && touch "$work/self/self.lzh.Ab3xY9"
-( cd "$work/self" && "$lzhtool" pack -- self.lzh . 2>/dev/null && "$lzhtool" pack --force self.lzh . 2>/dev/null ) &&
-  [ "$("$lzhtool" list "$work/self/self.lzh" | sed '1d;$d' | awk '{print $8}')" = "-B.txt" ] || fail "pack into its own folder"
+mkdir -p "$work/self" && cp "$work/src/B.txt" "$work/self/-B.txt" && touch "$work/self/-s.lzh.Ab3xY9"
+( cd "$work/self" && "$lzhtool" pack -- -s.lzh . 2>/dev/null && "$lzhtool" pack --force -- -s.lzh . 2>/dev/null ) &&
+  [ "$("$lzhtool" list -- "$work/self/-s.lzh" | sed '1d;$d' | awk '{print $8}')" = "-B.txt" ] || fail "pack into its own folder"
 
 # list, test and extract walk alike: status (the installer's result), members,
 # the lines about losses.

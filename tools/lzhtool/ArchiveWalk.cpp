@@ -49,7 +49,7 @@ void PrintMemberRow(const MemberHeader& h)
     char stamp[32] = "-";
     if (localtime_r(&seconds, &local))
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::printf("%s %10u %10u %s %04X %u %s%s\n", h.method, h.packedSize, h.originalSize, stamp,
+    std::printf("%-6s %10u %10u %s %04X %2u %s%s\n", h.method, h.packedSize, h.originalSize, stamp,
                 static_cast<unsigned>(h.crc), static_cast<unsigned>(h.level), h.directoryName, h.fileName);
 }
 
@@ -143,7 +143,8 @@ void ReportMember(const MemberReport& r)
         tally.written += 1;
         tally.launchable = tally.launchable || IsLaunchTarget(r.target);
     }
-    const bool shown = command == WalkCommand::Test ? !Walk.request->quiet : command == WalkCommand::Extract && Walk.request->verbose;
+    const bool shown = command == WalkCommand::Test ? !Walk.request->quiet
+                                                    : command == WalkCommand::Extract && Walk.request->verbose;
     if (shown)
         PrintMemberLine(false, directory ? "folder" : command == WalkCommand::Test ? "ok" : "written", h, nullptr);
 }
@@ -229,7 +230,8 @@ int WalkArchive(const ArchiveBytes& archive, const WalkRequest& request, WalkTal
     MemberReporter = Report;
     HostSetWriteObserver(ObserveWrite);
     HostSetSinkMode(sink);
-    ProgressStart("extracting");
+    if (!sink)
+        ProgressStart("extracting");
     const int result = ExtractMembers(stream, folder);
     ProgressFinish();
     HostSetSinkMode(false);

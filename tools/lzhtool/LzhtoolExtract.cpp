@@ -66,7 +66,16 @@ bool TakeCodePage(const CommandLine& line, int& status)
     return true;
 }
 
-int Walk(const WalkRequest& request, const char* path, bool payloadCheck)
+void PrintTotals(const WalkTally& tally)
+{
+    char ratio[16] = "-";
+    if (tally.originalBytes)
+        std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * double(tally.packedBytes) / double(tally.originalBytes));
+    std::printf("%-6s %10llu %10llu %s, %d member(s)\n", "total", static_cast<unsigned long long>(tally.packedBytes),
+                static_cast<unsigned long long>(tally.originalBytes), ratio, tally.members);
+}
+
+int RunWalk(const WalkRequest& request, const char* path, bool payloadCheck)
 {
     ArchiveBytes archive;
     if (int rc = MapArchive(path, archive))
@@ -76,15 +85,12 @@ int Walk(const WalkRequest& request, const char* path, bool payloadCheck)
         result = CheckPayload(archive.data, archive.size, path, false);
     } else {
         if (request.command == WalkCommand::List)
-            std::printf("method     packed   original date       time     crc  lv name\n");
+            std::printf("%-6s %10s %10s %-19s %-4s %2s %s\n", "method", "packed", "original", "stamp", "crc", "lv",
+                        "name");
         WalkTally tally;
         result = WalkArchive(archive, request, tally);
         if (request.command == WalkCommand::List) {
-            char ratio[16] = "-";
-            if (tally.originalBytes)
-                std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * double(tally.packedBytes) / double(tally.originalBytes));
-            std::printf("total %10llu %10llu %s, %d member(s)\n", static_cast<unsigned long long>(tally.packedBytes),
-                        static_cast<unsigned long long>(tally.originalBytes), ratio, tally.members);
+            PrintTotals(tally);
             if (result != 0)
                 std::fprintf(stderr, "lzhtool: %s: result %d (%s)\n", path, result, ResultText(result));
         } else {
@@ -109,9 +115,9 @@ int RunExtract(int argc, char** argv)
         std::fprintf(stderr, "lzhtool extract: folder '%s' is longer than 255 bytes\n", folder);
         return kExitUsage;
     }
-    const WalkRequest request = {WalkCommand::Extract, line.operands[0], folder, OptionValue(line, "--verbose") != nullptr,
-                                 false};
-    return Walk(request, line.operands[0], false);
+    const bool verbose = OptionValue(line, "--verbose") != nullptr;
+    const WalkRequest request = {WalkCommand::Extract, line.operands[0], folder, verbose, false};
+    return RunWalk(request, line.operands[0], false);
 }
 
 int RunTest(int argc, char** argv)
@@ -122,7 +128,7 @@ int RunTest(int argc, char** argv)
     if (!ParseCommandLine(line, argc, argv, status) || !TakeCodePage(line, status))
         return status;
     const WalkRequest request = {WalkCommand::Test, line.operands[0], nullptr, false, false};
-    return Walk(request, line.operands[0], OptionValue(line, "--payload") != nullptr);
+    return RunWalk(request, line.operands[0], OptionValue(line, "--payload") != nullptr);
 }
 
 int RunList(int argc, char** argv)
@@ -133,5 +139,5 @@ int RunList(int argc, char** argv)
     if (!ParseCommandLine(line, argc, argv, status) || !TakeCodePage(line, status))
         return status;
     const WalkRequest request = {WalkCommand::List, line.operands[0], nullptr, false, false};
-    return Walk(request, line.operands[0], false);
+    return RunWalk(request, line.operands[0], false);
 }

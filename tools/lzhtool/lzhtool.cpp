@@ -58,6 +58,7 @@ int main(int argc, char** argv)
         if (!std::strcmp(name, command.name))
             return command.run(argc - 2, argv + 2);
     }
-    std::fprintf(stderr, "lzhtool: unknown %s '%s' (try lzhtool --help)\n", name[0] == '-' ? "option" : "command", name);
+    const char* what = name[0] == '-' ? "option" : "command";
+    std::fprintf(stderr, "lzhtool: unknown %s '%s' (try lzhtool --help)\n", what, name);
     return kExitUsage;
 }
