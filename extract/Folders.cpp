@@ -36,15 +36,8 @@ void EnsureTrailingSeparator()
 
 int CreateParentDirectories(const char* path)
 {
-    bool madeLast = false;
-    return CreateParentDirectories(path, madeLast);
-}
-
-int CreateParentDirectories(const char* path, bool& madeLast)
-{
     char work[kPathRoom];
     int w = 0;
-    madeLast = false;
     for (int i = 0; path[i] != '\0'; ++i) {
         if (w >= kMaxPathLength)
             return -1;
@@ -61,11 +54,9 @@ int CreateParentDirectories(const char* path, bool& madeLast)
         if ((c == '\\' || c == '/') && w > 0 && work[w - 1] != ':') {
             work[w] = '\0';
             const DWORD attributes = GetFileAttributesA(work);
-            madeLast = false;
             if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 if (!CreateDirectoryA(work, nullptr))
                     return -1;
-                madeLast = true;
             }
         }
         work[w++] = c;

@@ -104,6 +104,9 @@ SCENARIOS = [
         ("error", "Write error\nCheck 'destination folder'.")]),
     ("en", "other_payload", {}, [
         ("start", "alt"), ("click", START), ("install", PF_QUOVA, None)]),
+    # Payloads the build refuses: the intact members are written, the result shown, nothing launched.
+    ("en", "broken_payload", {}, [("start", "broken"), ("click", START), ("refused", PF_QUOVA, "Broken file", 3)]),
+    ("en", "level2_payload", {}, [("start", "level2"), ("click", START), ("refused", PF_QUOVA, "Unknown type", 0)]),
     ("en", "path_scans", {}, [("scan", "cut", "C:a", "C:"), ("scan", "cut", "C:\\Q\\a", "C:\\Q\\"),
                               ("scan", "cut", "a", ""), ("scan", "trim", "C:\\", "C:\\")]),
     ("ja", "layout_close_box", NO_PF, [OPEN, ("layout",), ("folder", STRING_1030), ("shot", "main-dialog-ja"),
@@ -118,6 +121,9 @@ SCENARIOS = [
     ("ja", "browser_trail_byte_kept", {}, [
         OPEN, ("type", "C:\\zv\\a表"), ("browse", None), ("leave", "click", CANCEL),
         ("folder", "C:\\zv\\a表"), CANCELLED]),
+    ("ja", "broken_payload", {}, [("start", "broken"), ("click", START),
+                                  ("refused", PF_QUOVA, "ファイルが壊れています", 3)]),
+    ("ja", "level2_payload", {}, [("start", "level2"), ("click", START), ("refused", PF_QUOVA, "未知の形式", 0)]),
     ("ja", "path_scans", {}, [("scan", "cut", "C:\\表\\a", "C:\\表\\"), ("scan", "cut", "C:\\ソ表", "C:\\"),
                               ("scan", "trim", "C:\\ソ\\", "C:\\ソ"), ("scan", "trim", "C:\\a表", "C:\\a表")]),
     ("en-3.51", "file_dialog_cancels_untrimmed", {"dirs": ["C:\\zv"]}, [
@@ -187,7 +193,7 @@ def cancelled(s, folder=None):
     expect(not folder or not s.host_path(folder).exists(), f"{folder} was created")
 
 def start(s, which="main"):
-    s.installer = s.start(str(s.ctx.alt_exe if which == "alt" else s.ctx.exe), env=s.row_env)
+    s.installer = s.start(str(s.ctx.exe if which == "main" else getattr(s.ctx, which + "_exe")), env=s.row_env)
     s.drive("wait", s.main, "30000")
 
 def layout(s):
@@ -309,6 +315,13 @@ def error(s, text):
     s.drive("click", "CAUTION!", "1")
     expect_eq(exit_code(s), 0, "exit code")
 
+def refused(s, folder, text, files):
+    s.created.append(folder)
+    error(s, text)
+    root = s.host_path(folder)
+    expect_eq(len(installed_files(root)) if root.exists() else 0, files, f"files in {folder}")
+    expect(not (root / LOG).exists(), "the application was launched")
+
 def no_install_root(s):
     said = s.wine("reg", "query", ROOT_KEY).decode(errors="replace")
     expect("InstallRoot" not in said, f"the installer created its key: {said!r}")
@@ -321,7 +334,7 @@ STEPS = {
     "start": start, "layout": layout, "shortcut": shortcut, "cancelled": cancelled,
     "browse": browse, "browser_key": browser_key, "file_dialog": file_dialog, "open": open_item,
     "shows": shows, "leave": leave, "install": install, "stand_in_alone": stand_in_alone,
-    "error": error, "no_install_root": no_install_root, "scan": scan,
+    "error": error, "refused": refused, "no_install_root": no_install_root, "scan": scan,
     "shot": screenshot,
     "folder": lambda s, wanted: expect_eq(s.text(s.main, FOLDER), wanted, "folder"),
     "type": lambda s, text: s.drive("settext", s.main, str(FOLDER), text),
@@ -377,7 +390,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     for option in ("--group", "--exe", "--driver", "--payload", "--work"):
         parser.add_argument(option, required=True, type=Path if option != "--group" else str)
-    for option in ("--pathscan", "--alt-exe", "--alt-payload"):
+    for option in ("--pathscan", "--alt-exe", "--alt-payload", "--broken-exe", "--level2-exe"):
         parser.add_argument(option, type=Path)
     parser.add_argument("--only")
     parser.add_argument("--visible", action="store_true", help="use $DISPLAY when set")

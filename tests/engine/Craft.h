@@ -296,11 +296,12 @@ struct ScratchFolder {
 #endif
         return (std::filesystem::path(root) / relative).string();
     }
-    std::optional<std::string> Read(const std::string& relative) const   // nothing when there is no such entry
+    std::optional<std::string> Read(const std::string& relative) const   // nothing when there is no such entry; "/" a folder
     {
         std::error_code ec;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(Native(relative), ec)))
-            return std::nullopt;
+        const std::filesystem::file_status status = std::filesystem::symlink_status(Native(relative), ec);
+        if (!std::filesystem::exists(status) || std::filesystem::is_directory(status))
+            return std::filesystem::exists(status) ? std::optional<std::string>("/") : std::nullopt;
         std::ifstream in(Native(relative), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }

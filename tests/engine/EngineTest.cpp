@@ -117,7 +117,7 @@ TEST(Paths, RefusedMembersLeaveNothingAndTheWalkGoesOn)
             const std::string label = std::string(c.directory) + "|" + c.name + " form " + std::to_string(form);
             ScratchFolder f;
             Walk walk = RunMembers(Archive({PathMember(c, form), Stored("LATER", "later")}), f.Win32());
-            EXPECT_EQ(walk.result, kResultOk) << label;
+            EXPECT_EQ(walk.result, c.verdict == PathVerdict::Accepted ? kResultOk : kResultBrokenFile) << label;
             EXPECT_EQ(f.Read("LATER"), "later") << label;
             EXPECT_EQ(walk.verdicts.at(0), c.verdict) << label;
             EXPECT_EQ(f.CountEntries() > 1, c.verdict == PathVerdict::Accepted) << label << ": written, or nothing made for it";
@@ -139,10 +139,11 @@ TEST(Paths, TargetsUpTo255Bytes)
     }
 }
 
-Member Damaged(Member m, std::uint16_t crcFlip, std::uint32_t originalSize = 0)
+Member Damaged(Member m, std::uint16_t crcFlip, std::uint32_t originalSize = 0, std::int64_t packedSize = -1)
 {
     m.crc ^= crcFlip;
     m.originalSize = originalSize ? originalSize : m.originalSize;
+    m.packedSize = packedSize;
     return m;
 }
 
@@ -170,40 +171,56 @@ TEST(Walk, MembersWrittenOrPassedOver)
     const std::string big(10241, 'b');
     Bytes cut = Archive({Stored("FIRST", "1"), Stored("CUT", std::string(100, 'c'))}, false);
     cut.resize(cut.size() - 40);
+    Member six = Packed("SIX", std::string(300, '6')), middle = Packed("MIDDLE", std::string(300, 'm'));
+    six.method = "-lh6-";
+    middle.packedSize = std::int64_t(middle.data.size()), middle.data.resize(middle.data.size() - 30);
     const WalkCase cases[] = {
         {"every kind of member",
          Archive({Packed("A.TXT", "packed"), Stored("S.BIN", "stored"), Packed("SUB\\C.TXT", "level 0", 0),
                   Stored("D/E.TXT", "slash", 0), WithDirectory(Packed("B.TXT", "in DOC\\EN"), "DOC\\EN\\"),
-                  WithDirectory(Stored("", ""), "ONLY\\"), Stored("EMPTY", "")}),
+                  WithDirectory(Stored("", ""), "ONLY\\"), Stored("EMPTY", ""), Stored("BIN\\", "", 0)}),
          kResultOk,
          {{"A.TXT", "packed"}, {"S.BIN", "stored"}, {"SUB\\C.TXT", "level 0"}, {"D\\E.TXT", "slash"},
-          {"DOC\\EN\\B.TXT", "in DOC\\EN"}, {"ONLY", nullptr}, {"EMPTY", ""}}},
+          {"DOC\\EN\\B.TXT", "in DOC\\EN"}, {"ONLY", nullptr}, {"EMPTY", ""}, {"BIN", "/"}}},
         {"no end byte", Archive({Stored("X", "x")}, false), kResultOk, {{"X", "x"}}},
         {"2045 bytes before the first header", Bytes(2045, 'j') + Archive({Stored("F", "f")}), kResultOk, {{"F", "f"}}},
-        {"2046 bytes before the first header", Bytes(2046, 'j') + Archive({Stored("F", "f")}), kResultOk, {{"F", nullptr}}},
+        {"2046 bytes before the first header", Bytes(2046, 'j') + Archive({Stored("F", "f")}), kResultNotArchive, {{"F", nullptr}}},
+        {"an empty archive", {0}, kResultNotArchive, {}},
+        {"no archive", Text("a text - with hyphens -l"), kResultNotArchive, {}},
         {"hyphens that start no method", Text("-x- -la5- -lhab --") + Archive({Stored("F", "f")}), kResultOk, {{"F", "f"}}},
         {"data ending in -l before a header of size 104", Archive({Stored("DASH", "-l"), Stored(std::string(82, 'N'), "found", 0)}),
          kResultOk, {{"DASH", "-l"}, {std::string(82, 'N'), "found"}}},
         {"stored members",
          Archive({Stored("BIG", big), Damaged(Stored("BADCRC", "x"), 0x0101), Damaged(Stored("LARGE", "12345"), 0, 6), other}),
-         kResultOk, {{"BIG", big.c_str()}, {"BADCRC", nullptr}, {"LARGE", nullptr}, {"OTHER", "copied as it is"}}},
-        {"stored member cut short by the payload's end", cut, kResultOk, {{"FIRST", "1"}, {"CUT", nullptr}}},
+         kResultBrokenFile, {{"BIG", big.c_str()}, {"BADCRC", nullptr}, {"LARGE", nullptr}, {"OTHER", "copied as it is"}}},
+        {"stored member cut short by the payload's end", cut, kResultBrokenFile, {{"FIRST", "1"}, {"CUT", nullptr}}},
+        {"-lh6- copied as stored", Archive({six, Stored("NEXT", "n")}), kResultBrokenFile, {{"SIX", nullptr}, {"NEXT", "n"}}},
+        {"a middle member cut short", Archive({Stored("A", "a"), middle, Stored("C", "c")}), kResultBrokenFile,
+         {{"A", "a"}, {"MIDDLE", nullptr}}},
+        {"a packed size one byte long", Archive({Damaged(Stored("A", "a"), 0, 0, 2), Stored("B", "b")}), kResultBrokenFile,
+         {{"A", "a"}, {"B", "b"}}},
+        {"a packed size past the payload's end", Archive({Damaged(Stored("A", "a"), 0, 0, 99), Stored("B", "b")}),
+         kResultBrokenFile, {{"A", "a"}, {"B", nullptr}}},
+        {"a packed size into a later member's data", Archive({Damaged(Stored("A", "a"), 0, 0, 60), Stored("P", std::string(3000, 'p'))}),
+         kResultBrokenFile, {{"A", "a"}, {"P", nullptr}}},
+        {"a target of 256 bytes or more", Archive({WithDirectory(Stored(std::string(60, 'N'), "n"), std::string(200, 'D')), Stored("B", "b")}),
+         kResultWriteError, {{"B", "b"}}},
         {"decoded members",
          Archive({Damaged(Packed("BADCRC", "wrong CRC"), 0x8000), Packed("GOOD", "fine"),
                   Damaged(Packed("SHORT", std::string(3000, 'q')), 0, 50000)}),
-         kResultOk, {{"BADCRC", nullptr}, {"GOOD", "fine"}, {"SHORT", nullptr}}},
-        {"a file where a stored member's directory goes", Archive({Stored("X\\Z.TXT", "z", 0), Stored("NEXT", "n")}),
-         kResultOk, {{"X", kOld}, {"NEXT", "n"}}, {"X"}},
+         kResultBrokenFile, {{"BADCRC", nullptr}, {"GOOD", "fine"}, {"SHORT", nullptr}}},
+        {"a file where a stored member's directory goes", Archive({Stored("X\\Z.TXT", "z", 0), Stored("NEVER", "n")}),
+         kResultWriteError, {{"X", kOld}, {"NEVER", nullptr}}, {"X"}},
         {"a file where a decoded member's directory goes", Archive({Packed("X\\Y.TXT", "y", 0), Stored("NEVER", "n")}),
          kResultWriteError, {{"X", kOld}, {"NEVER", nullptr}}, {"X"}},
         {"longer files overwritten", Archive({Stored("OLD.TXT", "new"), Packed("OLD.LH5", "new")}), kResultOk,
          {{"OLD.TXT", "new"}, {"OLD.LH5", "new"}}, {"OLD.TXT", "OLD.LH5"}},
         {"a packed size leading back to the same header", Archive({Stored("PRE", "p"), PointingBack(Stored("LOOP", "once"))}),
-         kResultOk, {{"PRE", "p"}, {"LOOP", "once"}}},
-        {"record sizes that wrap", Archive({Stored("BEFORE", "b")}, false) + Chained(kWrappingChain, false), kResultOk,
+         kResultBrokenFile, {{"PRE", "p"}, {"LOOP", "once"}}},
+        {"record sizes that wrap", Archive({Stored("BEFORE", "b")}, false) + Chained(kWrappingChain, false), kResultBrokenFile,
          {{"BEFORE", "b"}, {"NNN", nullptr}}},
         {"level 2 ends the walk", Encode(Stored("FIRST", "1")) + Encode(Stored("HIGH", "h", 2)) + Archive({Stored("LATER", "l")}),
-         kResultOk, {{"FIRST", "1"}, {"HIGH", nullptr}, {"LATER", nullptr}}},
+         kResultUnknownType, {{"FIRST", "1"}, {"HIGH", nullptr}, {"LATER", nullptr}}},
     };
     for (const WalkCase& c : cases) {
         ScratchFolder f;
@@ -340,7 +357,7 @@ TEST(Host, PayloadFaults)
         {HostResourceFault::Lock, 0, kResultMemoryError, ""},
         {HostResourceFault::None, 1, kResultMemoryEmpty, ""},     // the stream
         {HostResourceFault::None, 2, kResultMemoryEmpty, ""},     // the first decoder
-        {HostResourceFault::None, 3, kResultOk, "BS"},            // its window: that member alone is lost
+        {HostResourceFault::None, 3, kResultMemoryError, "BS"},   // its window: that member alone is lost
         {HostResourceFault::None, 4, kResultMemoryEmpty, "A"},    // the second decoder
         {HostResourceFault::None, 6, kResultMemoryEmpty, "AB"},   // the copy buffer
     };
@@ -431,9 +448,31 @@ TEST(Host, LinksInsideTheFolderAreNeverFollowed)
     std::filesystem::create_symlink(outside.Native("victim"), f.Native("LINKFILE"));
     Walk walk = RunMembers(Archive({Packed("LINKDIR\\P", "p", 0), Stored("LINKFILE", "s"), Packed("OK", "ok")}), f.Win32());
     EXPECT_EQ(outside.CountEntries(), 0);
+    EXPECT_EQ(walk.result, kResultWriteError);
     EXPECT_EQ(walk.verdicts, (std::vector<PathVerdict>{PathVerdict::Link, PathVerdict::Link, PathVerdict::Accepted,
                                                        PathVerdict::Accepted}));
     EXPECT_EQ(f.Read("OK"), "ok");
+}
+
+// Another process may put a link in place of a directory while a member in
+// it is written: the next member's components are tested anew.
+const ScratchFolder* Planting[2];   // the install folder, the link's target
+
+TEST(Host, LinkPlantedBetweenMembersOfOneDirectory)
+{
+    ScratchFolder outside, f;
+    Planting[0] = &f, Planting[1] = &outside;
+    HostSetWriteObserver([](long) {
+        if (std::filesystem::is_symlink(Planting[0]->Native("DIR")))
+            return;
+        std::filesystem::rename(Planting[0]->Native("DIR"), Planting[0]->Native("OLD"));
+        std::filesystem::create_directory_symlink(Planting[1]->root, Planting[0]->Native("DIR"));
+    });
+    Walk walk = RunMembers(Archive({Stored("DIR\\A", "a", 0), Stored("DIR\\B", "b", 0)}), f.Win32());
+    HostSetWriteObserver(nullptr);
+    EXPECT_EQ(outside.CountEntries(), 0);
+    EXPECT_EQ(f.Read("OLD\\A"), "a");
+    EXPECT_EQ(walk.result, kResultWriteError);
 }
 
 // The stamp is local time, made UTC by the zone's offset on that date; a

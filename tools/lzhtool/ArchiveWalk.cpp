@@ -83,6 +83,8 @@ void PrintWalkEnd(const MemberReport& r)
         std::fprintf(out, "end      no member header found\n");
     else if (r.outcome == MemberOutcome::NoProgress)
         std::fprintf(out, "end      at offset %d (the scan led back to an earlier header)\n", r.headerStart);
+    else if (r.outcome == MemberOutcome::Misplaced)
+        std::fprintf(out, "gap      before offset %d (a header behind where the member before ends)\n", r.headerStart);
     else
         std::fprintf(out, "end      at offset %d (%s)\n", r.headerStart, HeaderReasonText(r.header->reason));
 }
@@ -112,7 +114,8 @@ const char* LossWord(const MemberReport& r, const char*& reason)
     case MemberOutcome::CreateFailed: reason = "cannot create the file"; return "failed";
     case MemberOutcome::NoMemory: reason = "no memory"; return "failed";
     case MemberOutcome::WalkEnded:
-    case MemberOutcome::NoProgress: break;
+    case MemberOutcome::NoProgress:
+    case MemberOutcome::Misplaced: break;
     }
     return nullptr;
 }
@@ -148,7 +151,8 @@ void ReportMember(const MemberReport& r)
 
 void Report(const MemberReport& r)
 {
-    if (r.outcome == MemberOutcome::WalkEnded || r.outcome == MemberOutcome::NoProgress)
+    if (r.outcome == MemberOutcome::WalkEnded || r.outcome == MemberOutcome::NoProgress ||
+        r.outcome == MemberOutcome::Misplaced)
         PrintWalkEnd(r);
     else
         ReportMember(r);

@@ -34,9 +34,13 @@ const char kPackUsage[] =
 
 namespace {
 
+// One line per line of message (the refused names of a run).
 int Fail(int exitCode, const std::string& message)
 {
-    std::fprintf(stderr, "lzhtool pack: %s\n", message.c_str());
+    for (size_t begin = 0, end = 0; end != std::string::npos; begin = end + 1) {
+        end = message.find('\n', begin);
+        std::fprintf(stderr, "lzhtool pack: %s\n", message.substr(begin, end - begin).c_str());
+    }
     return exitCode;
 }
 
@@ -100,16 +104,17 @@ int TakeValues(const CommandLine& line, lzhpack::PackOptions& options)
 }
 
 // The code page of the stored names: the one place where it reaches the
-// name rules. They take plain ASCII only so far.
-int TakeNameCodePage(const CommandLine& line, lzhpack::PackOptions&)
+// name rules.
+int TakeNameCodePage(const CommandLine& line, int& codePage)
 {
     const char* page = OptionValue(line, "--codepage");
+    codePage = lzhpack::kAsciiNames;
     if (page == nullptr)
         return 0;
     if (std::strcmp(page, "932") != 0)
         return BadOptionValue(line, "--codepage", "932, the one code page pack stores");
-    std::fputs("lzhtool pack: --codepage 932: this build stores ASCII names only\n", stderr);
-    return kExitUsage;
+    codePage = lzhpack::kCodePage932;
+    return 0;
 }
 
 std::string DirectoryOf(const std::string& path)
@@ -177,7 +182,8 @@ int RunPack(int argc, char** argv)
     std::string message;
     if (!ParseCommandLine(line, argc, argv, status))
         return status;
-    if ((status = TakeValues(line, pack)) != 0 || (status = TakeNameCodePage(line, pack)) != 0)
+    int codePage = lzhpack::kAsciiNames;
+    if ((status = TakeValues(line, pack)) != 0 || (status = TakeNameCodePage(line, codePage)) != 0)
         return status;
     if (!ReadEpoch(pack, message))
         return Fail(kExitUsage, message);
@@ -187,7 +193,7 @@ int RunPack(int argc, char** argv)
         return Fail(kExitCantCreate, "'" + archive + "' exists (--force replaces it)");
     std::vector<std::string> paths(line.operands + 1, line.operands + line.operandCount);
     std::vector<lzhpack::PackInput> inputs;
-    status = lzhpack::CollectInputs(paths, inputs, message);
+    status = lzhpack::CollectInputs(paths, inputs, message, pack.level, codePage);
     if (status == lzhpack::kPackOk) {
         DropOwnOutput(inputs, archive);
         status = lzhpack::WriteArchive(archive, inputs, pack, message);

@@ -1,6 +1,6 @@
 // The files that go into an archive, in archive order, with the names they
-// are stored under, checked against what the installer's header reader and
-// the Windows file system accept.
+// are stored under, checked against what the installer's header reader, its
+// path rules and the Windows file system accept.
 #pragma once
 
 #include <string>
@@ -8,10 +8,16 @@
 
 namespace lzhpack {
 
+// The code page of the stored names: plain ASCII, which reads the same in
+// every ANSI code page the installer runs under, or code page 932.
+constexpr int kAsciiNames = 0;
+constexpr int kCodePage932 = 932;
+
 struct PackInput {
     std::string path;       // where the file is read from
     std::string directory;  // stored folder, components joined by '/', empty at the root
     std::string name;       // stored file name
+    int codePage = kAsciiNames;   // of directory and name
 };
 
 // Results of the pack steps; the message names the file concerned.
@@ -31,12 +37,18 @@ constexpr size_t kMaxBaseName = 101;
 constexpr size_t kMaxDirectoryRecord = 200;
 
 // Every PATH in argument order: a file as its base name; a folder as every
-// regular file below it, in byte order of the relative paths.
-int CollectInputs(const std::vector<std::string>& paths, std::vector<PackInput>& inputs, std::string& message);
+// regular file below it, in byte order of the relative paths. The names
+// (UTF-8, as a Linux file system holds them) are converted to codePage and
+// checked for the header level (0 or 1) with CheckStoredName; two that
+// Windows would take for one are refused too. kPackBadName lists every
+// refused name of the run in message, one line each.
+int CollectInputs(const std::vector<std::string>& paths, std::vector<PackInput>& inputs, std::string& message,
+                  int level = 1, int codePage = kAsciiNames);
 
-// Checks a stored name for the given header level (0 or 1). Plain ASCII
-// only: the archive carries no code page, and ASCII reads the same in every
-// ANSI code page the installer runs under.
+// Checks a stored name for the given header level: its bytes, the header
+// reader's limits, and the installer's own path rules (MemberPath.h) on the
+// name as the installer reads it, in the shortest install folder, under
+// code page 932 and under a single-byte code page.
 int CheckStoredName(const PackInput& input, int level, std::string& message);
 
 // The name as the header carries it at level 0: folders joined with backslashes.
