@@ -69,8 +69,6 @@ endif()
 
 set(ZV_PAYLOAD "" CACHE PATH
   "Folder or ready .lzh archive to embed instead of the shipped payload (empty: the shipped one)")
-set(ZV_PAYLOAD_EPOCH 1718064000 CACHE STRING
-  "Latest time stamp the payload's members may carry (seconds since 1970, UTC)")
 set(ZV_PAYLOAD_ARCHIVE ${CMAKE_BINARY_DIR}/payload.lzh CACHE INTERNAL "The archive Zoravuvi.exe embeds")
 
 if(NOT ZV_LZHTOOL)

@@ -1,5 +1,5 @@
 """Writes a payload folder for the installer that `lzhtool installer` makes:
-nested folders, 150 small files and one 5 MB file, the same bytes on every run."""
+nested folders, 150 small files, one 5 MB file and the program's name, the same bytes on every run."""
 import pathlib
 import random
 import sys
@@ -13,3 +13,5 @@ for i in range(150):
     (folder / f"FILE{i:03}.TXT").write_bytes(text.encode())
 big = rng.randbytes(5 << 19) + b"".join(b"line %07d of the large file\r\n" % n for n in range(90000))
 (root / "D1" / "LARGE.BIN").write_bytes(big[: 5 << 20])
+# The program the installer starts at the end, as every payload must carry.
+(root / "QUOVA").write_bytes(b"a stand-in for the program the installer starts\r\n")

@@ -18,6 +18,7 @@
 #include "ArchiveWriter.h"
 #include "Commands.h"
 #include "Options.h"
+#include "PackSteps.h"
 #include "StubImage.h"
 
 const char kInstallerUsage[] =
@@ -25,8 +26,9 @@ const char kInstallerUsage[] =
     "\n"
     "Writes OUTPUT.exe, a copy of the installer STUB.exe whose payload is FOLDER,\n"
     "packed as the build packs one (level 1, -lh5-, time stamps in UTC capped at\n"
-    "SOURCE_DATE_EPOCH, else at the build's 1718064000), or ARCHIVE as it is. The\n"
-    "payload must pass lzhtool test. OUTPUT.exe is replaced if it exists; a signed\n"
+    "SOURCE_DATE_EPOCH, else at the build's ZV_PAYLOAD_EPOCH), or ARCHIVE as it is.\n"
+    "The payload must pass lzhtool test --payload. OUTPUT.exe is replaced if it\n"
+    "exists; a signed\n"
     "stub's signature is dropped (sign OUTPUT.exe afresh).\n"
     "  --stub STUB.exe  the installer to start from (default: $ZV_STUB, else\n"
     "                   Zoravuvi-stub.exe beside lzhtool)\n";
@@ -36,9 +38,9 @@ namespace {
 // The stub the host build ships beside lzhtool (the win32 build copies its
 // Zoravuvi.exe there).
 const char kShippedStub[] = "Zoravuvi-stub.exe";
-// The build's payload epoch (ZV_PAYLOAD_EPOCH in resources/Payload.cmake):
-// a folder packed here gets the bytes the build gives it.
-constexpr long long kBuildPayloadEpoch = 1718064000;
+// The build's payload epoch (ZV_PAYLOAD_EPOCH, defined by CMake): a folder
+// packed here gets the bytes the build gives it.
+constexpr time_t kBuildPayloadEpoch = ZV_PAYLOAD_EPOCH;
 constexpr std::uintmax_t kMaxInput = 0x7FFFFFFF;
 
 int Fail(int exitCode, const std::string& message)
@@ -72,19 +74,33 @@ std::string StubPath(const char* given)
     return (std::filesystem::path(std::string(self, std::size_t(length))).parent_path() / kShippedStub).string();
 }
 
-// An earlier OUTPUT inside FOLDER, or its temporary file, is never packed.
-void DropOwnOutput(std::vector<lzhpack::PackInput>& inputs, const std::string& output)
+// Written to OUTPUT.XXXXXX beside it, then renamed: a failed run leaves no
+// half installer, and a folder packed later never takes the temporary.
+bool WriteOutput(const std::string& output, const std::vector<std::uint8_t>& bytes)
 {
-    struct stat out, in;
-    const bool exists = stat(output.c_str(), &out) == 0;
-    std::vector<lzhpack::PackInput> kept;
-    for (lzhpack::PackInput& input : inputs) {
-        const bool same = exists && stat(input.path.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-        const std::string name = std::filesystem::path(input.path).filename().string();
-        if (!same && name != std::filesystem::path(output).filename().string() + ".tmp")
-            kept.push_back(std::move(input));
+    std::string temporary = output + ".XXXXXX";
+    const int fd = mkstemp(&temporary[0]);
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += std::size_t(n);
     }
-    inputs.swap(kept);
+    const mode_t mask = umask(0);
+    umask(mask);
+    const bool written = done == bytes.size() && fchmod(fd, 0777 & ~mask) == 0;
+    if (close(fd) != 0 || !written || std::rename(temporary.c_str(), output.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 // A folder packed as the build packs a vendor's folder: level 1, -lh5-, time
@@ -96,13 +112,9 @@ int PackFolder(const std::string& folder, const std::string& output, std::vector
     options.level = 1;
     options.method = lzhpack::kMethodLh5;
     options.capTime = true;
-    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-    char* end = nullptr;
-    options.latestTime = time_t(epoch && *epoch ? std::strtoll(epoch, &end, 10) : kBuildPayloadEpoch);
-    if (end && (*end != '\0' || options.latestTime < 0)) {
-        message = std::string("SOURCE_DATE_EPOCH '") + epoch + "' is not a number of seconds";
+    options.latestTime = kBuildPayloadEpoch;
+    if (!ReadEpoch(options, message))
         return kExitUsage;
-    }
     setenv("TZ", "UTC0", 1);
     tzset();
     std::vector<lzhpack::PackInput> inputs;
@@ -121,29 +133,6 @@ int PackFolder(const std::string& folder, const std::string& output, std::vector
     std::error_code ignored;
     std::filesystem::remove_all(scratch, ignored);
     return status == lzhpack::kPackOk ? 0 : status == lzhpack::kPackBadName ? kExitDataError : kExitNoInput;
-}
-
-// The payload must pass the installer's walk as `lzhtool test` runs it:
-// result 0 and every member whole. One without quova at its root installs,
-// but the installer then starts nothing: said in one line.
-int CheckPayload(const std::vector<std::uint8_t>& archive, const std::string& name, std::string& message)
-{
-    ArchiveBytes bytes;
-    bytes.data = archive.empty() ? reinterpret_cast<const std::uint8_t*>("") : archive.data();
-    bytes.size = std::uint32_t(archive.size());
-    const WalkRequest request = {WalkCommand::Test, name.c_str(), nullptr, false, true};
-    WalkTally tally;
-    const int result = WalkArchive(bytes, request, tally);
-    if (result == 0 && tally.lost == 0 && tally.written > 0) {
-        if (!tally.launchable)
-            std::fprintf(stderr, "lzhtool: installer: payload '%s' has no quova or quova.exe at its root: "
-                                 "the installer will start nothing\n", name.c_str());
-        return 0;
-    }
-    message = "payload '" + name + "' does not install cleanly (" + std::to_string(tally.lost) + " of " +
-              std::to_string(tally.members) + " members lost, result " + std::to_string(result) + ": " +
-              ResultText(result) + ")";
-    return kExitDataError;
 }
 
 }  // namespace
@@ -175,22 +164,15 @@ int RunInstaller(int argc, char** argv)
     } else if (!ReadWhole(source, payload)) {
         return Fail(kExitNoInput, "cannot read payload '" + source + "'");
     }
-    if (int rc = CheckPayload(payload, source, message))
-        return Fail(rc, message);
+    // The build's own payload check, `lzhtool test --payload`, whose lines say what is wrong.
+    const std::uint8_t* data = payload.empty() ? reinterpret_cast<const std::uint8_t*>("") : payload.data();
+    if (CheckPayload(data, std::uint32_t(payload.size()), source.c_str(), true) != 0)
+        return kExitDataError;
     std::vector<std::uint8_t> installer;
     if (stub::BuildInstaller(image, payload.data(), payload.size(), installer, message))
         return Fail(kExitDataError, "stub '" + stubPath + "' cannot be rewritten: " + message);
-    const std::string temporary = output + ".tmp";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.write(reinterpret_cast<const char*>(installer.data()), std::streamsize(installer.size())) || !out.flush()) {
-        std::remove(temporary.c_str());
-        return Fail(kExitCantCreate, "cannot write '" + output + "'");
-    }
-    out.close();
-    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return Fail(kExitCantCreate, "cannot write '" + output + "'");
-    }
+    if (!WriteOutput(output, installer))
+        return Fail(kExitCantCreate, "cannot write '" + output + "': " + std::strerror(errno));
     if (image.signature)
         std::fprintf(stderr, "lzhtool: installer: the stub's signature was removed; sign '%s' afresh\n", output.c_str());
     return 0;

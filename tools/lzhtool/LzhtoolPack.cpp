@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "Options.h"
 #include "PackInputs.h"
+#include "PackSteps.h"
 #include "ParallelEncode.h"
 
 const char kPackUsage[] =
@@ -54,24 +55,6 @@ int ExitCodeOf(int status)
     case lzhpack::kPackBadArgument: return kExitDataError;
     default: return status == 0 ? 0 : kExitIoError;
     }
-}
-
-// SOURCE_DATE_EPOCH, when set, is the latest time stamp the archive may carry.
-bool ReadEpoch(lzhpack::PackOptions& options, std::string& message)
-{
-    const char* text = std::getenv("SOURCE_DATE_EPOCH");
-    if (text == nullptr || *text == '\0')
-        return true;
-    char* end = nullptr;
-    errno = 0;
-    long long value = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value < 0) {
-        message = std::string("SOURCE_DATE_EPOCH '") + text + "' is not a number of seconds";
-        return false;
-    }
-    options.capTime = true;
-    options.latestTime = time_t(value);
-    return true;
 }
 
 // --level, --method and --jobs into options; 0 or kExitUsage after a message.
@@ -117,6 +100,27 @@ int TakeNameCodePage(const CommandLine& line, int& codePage)
     return 0;
 }
 
+} // namespace
+
+bool ReadEpoch(lzhpack::PackOptions& options, std::string& message)
+{
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (text == nullptr || *text == '\0')
+        return true;
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < 0) {
+        message = std::string("SOURCE_DATE_EPOCH '") + text + "' is not a number of seconds";
+        return false;
+    }
+    options.capTime = true;
+    options.latestTime = time_t(value);
+    return true;
+}
+
+namespace {
+
 std::string DirectoryOf(const std::string& path)
 {
     const std::size_t cut = path.find_last_of('/');
@@ -155,19 +159,20 @@ bool IsOwnOutput(const std::string& input, const std::string& archive)
     return SameDirectory(input, archive);
 }
 
+} // namespace
+
 void DropOwnOutput(std::vector<lzhpack::PackInput>& inputs, const std::string& archive)
 {
     std::vector<lzhpack::PackInput> kept;
     for (lzhpack::PackInput& input : inputs) {
         if (IsOwnOutput(input.path, archive))
-            std::fprintf(stderr, "lzhtool pack: not packing '%s' (the archive being written)\n", input.path.c_str());
+            std::fprintf(stderr, "lzhtool: not packing '%s' (the file being written)\n", input.path.c_str());
         else
             kept.push_back(std::move(input));
     }
     inputs.swap(kept);
 }
 
-} // namespace
 
 int RunPack(int argc, char** argv)
 {
