@@ -22,7 +22,7 @@ for name, data in {"text.txt": text(50000), "program.bin": open(sys.argv[1], "rb
                    "w8193.txt": text(8193), "over64k.txt": text(70000), "far.bin": far + far[:300],
                    "window.bin": far[1:] + far[1:301], "au.txt": bytes(rng.choice(b"AU") for _ in range(20000)),
                    "sub/mixed.dat": (text(20000) + rng.randbytes(5000)) * 8, "sub/deeper/two-parts.txt": text(1500000),
-                   "spilled.bin": rng.randbytes(1200000) + bytes(500000), "stored-again.bin": rng.randbytes(1500000)}.items():
+                   "spilled.bin": rng.randbytes(1200000) + bytes(500000), "zz-stored-again.bin": rng.randbytes(2 * 1048576 + 100)}.items():
     open(name, "wb").write(data)
 PY
 ) || { echo "FAIL could not make the inputs"; exit 1; }
