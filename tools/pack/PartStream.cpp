@@ -120,22 +120,30 @@ int ReadPart(PackRun& run, PartWork& part)
     return kPackOk;
 }
 
+int WriteFailed(PackRun& run)
+{
+    run.message = "writing the archive: " + std::string(std::strerror(errno));
+    return kPackIoError;
+}
+
 int WriteBytes(PackRun& run, const uint8_t* data, size_t size)
 {
-    if (size != 0 && std::fwrite(data, 1, size, run.writer.out) != size) {
-        run.message = "writing the archive: " + std::string(std::strerror(errno));
-        return kPackIoError;
-    }
+    if (size != 0 && std::fwrite(data, 1, size, run.writer.out) != size)
+        return WriteFailed(run);
+    return kPackOk;
+}
+
+int SeekTo(PackRun& run, off_t at)
+{
+    if (at < 0 || fseeko(run.writer.out, at, SEEK_SET) != 0)
+        return WriteFailed(run);
     return kPackOk;
 }
 
 int WriteHeaderAt(PackRun& run, off_t at, const std::vector<uint8_t>& header)
 {
-    if (fseeko(run.writer.out, at, SEEK_SET) != 0) {
-        run.message = "writing the archive: " + std::string(std::strerror(errno));
-        return kPackIoError;
-    }
-    return WriteBytes(run, header.data(), header.size());
+    int status = SeekTo(run, at);
+    return status != kPackOk ? status : WriteBytes(run, header.data(), header.size());
 }
 
 // Writes the held output but a last byte that is not full, behind a
@@ -147,7 +155,7 @@ int SpillHeld(PackRun& run, const PackInput& input)
         w.headerAt = ftello(w.out);
         MemberRecord blank{"-lh5-", 0, 0, 0, 0, 0};
         std::vector<uint8_t> header = BuildMemberHeader(input, blank, run.options.level);
-        int status = w.headerAt < 0 ? kPackIoError : WriteBytes(run, header.data(), header.size());
+        int status = w.headerAt < 0 ? WriteFailed(run) : WriteBytes(run, header.data(), header.size());
         if (status != kPackOk)
             return status;
     }
@@ -224,18 +232,16 @@ int FinishMember(PackRun& run, const PartWork& part)
         off_t end = ftello(w.out);
         if (status == kPackOk)
             status = WriteHeaderAt(run, w.headerAt, header);
-        if (status == kPackOk && fseeko(w.out, end, SEEK_SET) != 0)
-            status = kPackIoError;
+        if (status == kPackOk)
+            status = SeekTo(run, end);
         return status;
     }
     // The stored copy is no longer than the output it overwrites.
     status = WriteHeaderAt(run, w.headerAt, header);
     if (status == kPackOk)
         status = CopyStored(run, input, m);
-    if (status == kPackOk && (std::fflush(w.out) != 0 || ftruncate(fileno(w.out), ftello(w.out)) != 0)) {
-        run.message = "writing the archive: " + std::string(std::strerror(errno));
-        status = kPackIoError;
-    }
+    if (status == kPackOk && (std::fflush(w.out) != 0 || ftruncate(fileno(w.out), ftello(w.out)) != 0))
+        status = WriteFailed(run);
     return status;
 }
 
@@ -321,10 +327,8 @@ int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOpti
         std::fclose(run.reader.file);
     if (status != kPackOk)
         return status;
-    if (std::fputc(0, out) == EOF || std::fflush(out) != 0) {
-        message = "writing the archive: " + std::string(std::strerror(errno));
-        return kPackIoError;
-    }
+    if (std::fputc(0, out) == EOF || std::fflush(out) != 0)
+        return WriteFailed(run);
     ReportProgress(run, 0, true);
     return kPackOk;
 }
