@@ -41,34 +41,18 @@ import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
-import bench_pack  # noqa: E402  (the packer commands, shared with bench_pack.py)
+import bench_pack  # noqa: E402  (the packer commands and run_measured, shared with bench_pack.py)
 
 SETS = ('mixed', 'single', 'small', 'sample')
 SAMPLE_EVERY = 12
 DECODE_ARCHIVES = (('mixed', 'jlha'), ('mixed', 'lzhtool'), ('single', 'jlha'), ('small', 'jlha'))
 
 
-def run_measured(cmd, cwd=None):
-    """Runs cmd under /usr/bin/time, which reports the peak resident set of
-    the command alone (a child of this script would count the script's own
-    pages from before its exec). Returns (exit status, wall seconds, user +
-    system seconds, peak KiB, stderr)."""
-    with tempfile.NamedTemporaryFile('r', prefix='peak-') as peak:
-        start = time.perf_counter()
-        proc = subprocess.Popen(['/usr/bin/time', '-f', '%M', '-o', peak.name] + cmd, cwd=cwd,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        err = proc.stderr.read()
-        _, status, usage = os.wait4(proc.pid, 0)
-        wall = time.perf_counter() - start
-        proc.returncode = os.waitstatus_to_exitcode(status)
-        kib = int(peak.read().split()[-1])
-    return proc.returncode, wall, usage.ru_utime + usage.ru_stime, kib, err.decode(errors='replace')
+run_measured = bench_pack.run_measured
 
 
 def tree_listing(folder):

@@ -9,7 +9,8 @@ fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 rm -rf "$work" && mkdir -p "$work/src/sub/deeper" || exit 1
 
 # Blocks of 65,535 symbols, 1 MiB parts, a repeat a whole window back and one a
-# byte farther, two symbols with 19 unused ones between them.
+# byte farther, two symbols with 19 unused ones between them; output past the
+# 1 MiB held in memory that ends as -lh5- and as a stored copy read again.
 ( cd "$work/src" && python3 - "$lzhtool" <<'PY'
 import random, sys
 rng = random.Random(3)
@@ -20,7 +21,8 @@ for name, data in {"text.txt": text(50000), "program.bin": open(sys.argv[1], "rb
                    "zeros.bin": bytes(100000), "random.bin": rng.randbytes(40000), "empty.txt": b"", "B.txt": b"B",
                    "w8193.txt": text(8193), "over64k.txt": text(70000), "far.bin": far + far[:300],
                    "window.bin": far[1:] + far[1:301], "au.txt": bytes(rng.choice(b"AU") for _ in range(20000)),
-                   "sub/mixed.dat": (text(20000) + rng.randbytes(5000)) * 8, "sub/deeper/two-parts.txt": text(1500000)}.items():
+                   "sub/mixed.dat": (text(20000) + rng.randbytes(5000)) * 8, "sub/deeper/two-parts.txt": text(1500000),
+                   "spilled.bin": rng.randbytes(1200000) + bytes(500000), "zz-stored-again.bin": rng.randbytes(2 * 1048576 + 100)}.items():
     open(name, "wb").write(data)
 PY
 ) || { echo "FAIL could not make the inputs"; exit 1; }

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ParallelEncode.h"
+#include "PartStream.h"
 
 namespace lzhpack {
 
@@ -22,9 +22,6 @@ constexpr size_t kMaxHeaderSize = 255;   // the header size is one byte
 // The longest base header, level 1 with a 101-byte name, fits that byte.
 static_assert(25 + kMaxBaseName <= kMaxHeaderSize, "header size fits its byte");
 constexpr size_t kChecksumStart = 2;     // the checksum covers the bytes behind it
-constexpr uint64_t kMaxMemberSize = 0x7FFFFFFF;
-// Members are read and compressed in batches of about this many bytes.
-constexpr size_t kBatchBytes = size_t(64) << 20;
 constexpr int kDosEpochYear = 1980;
 constexpr int kDosLastYear = 1980 + 127;
 
@@ -60,118 +57,13 @@ struct Crc16Table {
     }
 };
 
-int ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, time_t& mtime, std::string& message)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        message = path + ": " + std::strerror(errno);
-        return kPackNoInput;
-    }
-    struct stat st;
-    int status = kPackOk;
-    if (fstat(fileno(f), &st) != 0) {
-        message = path + ": " + std::strerror(errno);
-        status = kPackNoInput;
-    } else if (uint64_t(st.st_size) > kMaxMemberSize) {
-        message = path + ": larger than 2 GiB";
-        status = kPackBadArgument;
-    } else {
-        mtime = st.st_mtime;
-        data.resize(size_t(st.st_size));
-        if (!data.empty() && std::fread(data.data(), 1, data.size(), f) != data.size()) {
-            message = path + ": read failed or the file changed while being read";
-            status = kPackIoError;
-        }
-    }
-    std::fclose(f);
-    return status;
-}
-
-struct PendingMember {
-    const PackInput* input;
-    time_t mtime;
-    MemberWork work;
-};
-
-// Writes one member's header and data: compressed, or stored when the
-// method says so or compression did not make it smaller.
-int WriteMember(FILE* out, PendingMember& m, const PackOptions& options, std::string& message)
-{
-    const std::vector<uint8_t>& data = m.work.data;
-    MemberRecord record;
-    record.originalSize = uint32_t(data.size());
-    record.crc = Crc16(data.data(), data.size());
-    time_t stamp = options.capTime && m.mtime > options.latestTime ? options.latestTime : m.mtime;
-    DosTimeStamp(stamp, record.dosDate, record.dosTime);
-    const std::vector<uint8_t>* body = &data;
-    record.method = "-lh0-";
-    if (options.method == kMethodLh5 || (options.method == kMethodAuto && m.work.packed.size() < data.size())) {
-        record.method = "-lh5-";
-        body = &m.work.packed;
-    }
-    record.packedSize = uint32_t(body->size());
-    std::vector<uint8_t> header = BuildMemberHeader(*m.input, record, options.level);
-    if (std::fwrite(header.data(), 1, header.size(), out) != header.size() ||
-        (!body->empty() && std::fwrite(body->data(), 1, body->size(), out) != body->size())) {
-        message = "writing the archive: " + std::string(std::strerror(errno));
-        return kPackIoError;
-    }
-    return kPackOk;
-}
-
-// Reads the members from `next` on until about kBatchBytes are in memory.
-int ReadBatch(const std::vector<PackInput>& inputs, size_t& next, std::vector<PendingMember>& batch,
-              std::string& message)
-{
-    batch.clear();
-    batch.reserve(inputs.size() - next);
-    size_t bytes = 0;
-    while (next < inputs.size() && bytes < kBatchBytes) {
-        batch.push_back(PendingMember{&inputs[next], 0, MemberWork()});
-        PendingMember& m = batch.back();
-        int status = ReadWholeFile(inputs[next].path, m.work.data, m.mtime, message);
-        if (status != kPackOk)
-            return status;
-        bytes += m.work.data.size();
-        ++next;
-    }
-    return kPackOk;
-}
-
-int WriteMembers(FILE* out, const std::vector<PackInput>& inputs, const PackOptions& options, std::string& message)
-{
-    std::vector<PendingMember> batch;
-    std::vector<MemberWork*> work;
-    // Each batch takes at least one member.
-    for (size_t next = 0; next < inputs.size();) {
-        int status = ReadBatch(inputs, next, batch, message);
-        if (status != kPackOk)
-            return status;
-        work.clear();
-        for (PendingMember& m : batch)
-            work.push_back(&m.work);
-        if (options.method != kMethodLh0)
-            EncodeMembers(work, options.threads > 0 ? options.threads : DefaultThreads());
-        for (PendingMember& m : batch) {
-            status = WriteMember(out, m, options, message);
-            if (status != kPackOk)
-                return status;
-        }
-    }
-    if (std::fputc(0, out) == EOF || std::fflush(out) != 0) {
-        message = "writing the archive: " + std::string(std::strerror(errno));
-        return kPackIoError;
-    }
-    return kPackOk;
-}
-
 }  // namespace
 
-uint16_t Crc16(const uint8_t* data, size_t size)
+uint16_t Crc16(const uint8_t* data, size_t size, uint16_t start)
 {
     static const Crc16Table table;
     const uint16_t(&t)[8][256] = table.slice;
-    uint32_t crc = 0;
+    uint32_t crc = start;
     size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         const uint8_t* p = data + i;

@@ -19,6 +19,9 @@ struct PackOptions {
     bool capTime = false;   // SOURCE_DATE_EPOCH is set
     time_t latestTime = 0;  // its value: no stamp is later
     int threads = 0;        // compressing threads; 0: one per processor (DefaultThreads)
+    // Called on the writing thread as the input is consumed, in order, every
+    // few MiB and once at the end; total is the sum of the input sizes.
+    void (*progress)(std::uint64_t done, std::uint64_t total) = nullptr;
 };
 
 // One member as it will be written.
@@ -31,7 +34,8 @@ struct MemberRecord {
     uint16_t crc;
 };
 
-uint16_t Crc16(const uint8_t* data, size_t size);
+// The archive's CRC-16 of data, continuing from the CRC `start` of the bytes before it.
+uint16_t Crc16(const uint8_t* data, size_t size, uint16_t start = 0);
 
 // MS-DOS date and time of t in local time, clamped to 1980..2107.
 void DosTimeStamp(time_t t, uint16_t& dosDate, uint16_t& dosTime);
@@ -43,7 +47,9 @@ void DosTimeStamp(time_t t, uint16_t& dosDate, uint16_t& dosTime);
 std::vector<uint8_t> BuildMemberHeader(const PackInput& input, const MemberRecord& record, int level);
 
 // Packs every input into the archive at archivePath: written to a temporary
-// file beside it and renamed only when complete. Returns a PackStatus.
+// file beside it and renamed only when complete. Members are read and
+// written a part at a time, so memory does not grow with their size.
+// Returns a PackStatus.
 int WriteArchive(const std::string& archivePath, const std::vector<PackInput>& inputs,
                  const PackOptions& options, std::string& message);
 

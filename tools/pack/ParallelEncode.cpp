@@ -3,33 +3,59 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace lzhpack {
 
+// Part n lives in slot n % slots.size(). Counters only grow:
+// released <= started <= submitted <= released + slots.size().
+struct PartQueue {
+    std::vector<PartWork> slots;
+    std::vector<char> done;  // per slot: compressed
+    uint64_t submitted = 0;
+    uint64_t started = 0;    // taken by a compressing thread
+    uint64_t released = 0;
+    bool stopping = false;
+    std::mutex lock;
+    std::condition_variable workReady;  // a part to take, or stopping
+    std::condition_variable partDone;
+    pthread_t helper[kMaxThreads];
+    int helpers = 0;
+};
+
 namespace {
 
-struct PartTask {
-    MemberWork* member;
-    uint32_t begin;
-    uint32_t end;
-    BitPiece piece;
-};
-
-struct TaskList {
-    std::vector<PartTask> tasks;
-    std::atomic<size_t> next{0};
-};
-
-void* RunTasks(void* arg)
+void CompressPart(PartWork& part)
 {
-    TaskList& list = *static_cast<TaskList*>(arg);
-    for (size_t guard = 0; guard < list.tasks.size(); ++guard) {
-        size_t i = list.next.fetch_add(1);
-        if (i >= list.tasks.size())
-            break;
-        PartTask& t = list.tasks[i];
-        EncodeLh5Part(t.member->data.data(), t.begin, t.end, t.piece);
+    part.piece.bytes.clear();
+    part.piece.tailBits = 0;
+    if (part.compress && part.data.size() > part.window)
+        EncodeLh5Part(part.data.data(), part.window, uint32_t(part.data.size()), part.piece);
+}
+
+// Compresses the next part not taken yet, with the lock released meanwhile.
+// False when every submitted part is taken.
+bool CompressNext(PartQueue& q, std::unique_lock<std::mutex>& held)
+{
+    if (q.started == q.submitted)
+        return false;
+    size_t slot = size_t(q.started++ % q.slots.size());
+    held.unlock();
+    CompressPart(q.slots[slot]);
+    held.lock();
+    q.done[slot] = 1;
+    q.partDone.notify_all();
+    return true;
+}
+
+void* RunHelper(void* arg)
+{
+    PartQueue& q = *static_cast<PartQueue*>(arg);
+    std::unique_lock<std::mutex> held(q.lock);
+    while (!q.stopping) {
+        if (!CompressNext(q, held))
+            q.workReady.wait(held);
     }
     return nullptr;
 }
@@ -44,45 +70,68 @@ int DefaultThreads()
     return online > kMaxThreads ? kMaxThreads : int(online);
 }
 
-void EncodeMembers(std::vector<MemberWork*>& members, int threads)
+PartQueue* StartPartQueue(int threads)
 {
-    TaskList list;
-    for (MemberWork* m : members) {
-        uint32_t size = uint32_t(m->data.size());
-        for (uint32_t begin = 0; begin < size; begin += kPartBytes) {
-            uint32_t end = size - begin > kPartBytes ? begin + kPartBytes : size;
-            list.tasks.push_back(PartTask{m, begin, end, BitPiece()});
-        }
-    }
+    if (threads < 1)
+        threads = 1;
+    if (threads > kMaxThreads)
+        threads = kMaxThreads;
+    PartQueue* q = new PartQueue;
+    q->slots.resize(size_t(threads) * kSlotsPerThread);
+    q->done.assign(q->slots.size(), 0);
     // Threads that cannot be started leave their share to the others and
-    // to this one.
-    pthread_t helper[kMaxThreads];
-    int started = 0;
-    for (int t = 1; t < threads && t < kMaxThreads; ++t) {
-        if (pthread_create(&helper[started], nullptr, RunTasks, &list) == 0)
-            ++started;
+    // to the caller's.
+    for (int t = 1; t < threads; ++t) {
+        if (pthread_create(&q->helper[q->helpers], nullptr, RunHelper, q) == 0)
+            ++q->helpers;
     }
-    RunTasks(&list);
-    for (int t = 0; t < started; ++t)
-        pthread_join(helper[t], nullptr);
-    // Tasks are in member order, parts in stream order.
-    BitPiece stream;
-    MemberWork* current = nullptr;
-    for (PartTask& t : list.tasks) {
-        if (t.member != current) {
-            if (current != nullptr)
-                current->packed.swap(stream.bytes);
-            current = t.member;
-            stream = BitPiece();
-        }
-        AppendPiece(stream, t.piece);
+    return q;
+}
+
+PartWork* FreePart(PartQueue& q)
+{
+    if (q.submitted - q.released == q.slots.size())
+        return nullptr;
+    return &q.slots[size_t(q.submitted % q.slots.size())];
+}
+
+void SubmitPart(PartQueue& q)
+{
+    std::lock_guard<std::mutex> held(q.lock);
+    q.done[size_t(q.submitted % q.slots.size())] = 0;
+    ++q.submitted;
+    q.workReady.notify_one();
+}
+
+PartWork* OldestPart(PartQueue& q)
+{
+    if (q.released == q.submitted)
+        return nullptr;
+    size_t slot = size_t(q.released % q.slots.size());
+    std::unique_lock<std::mutex> held(q.lock);
+    while (!q.done[slot]) {
+        if (!CompressNext(q, held))
+            q.partDone.wait(held);
     }
-    if (current != nullptr)
-        current->packed.swap(stream.bytes);
-    for (MemberWork* m : members) {
-        if (m->data.empty())
-            m->packed.clear();
+    return &q.slots[slot];
+}
+
+void ReleasePart(PartQueue& q)
+{
+    std::lock_guard<std::mutex> held(q.lock);
+    ++q.released;
+}
+
+void StopPartQueue(PartQueue* q)
+{
+    {
+        std::lock_guard<std::mutex> held(q->lock);
+        q->stopping = true;
+        q->workReady.notify_all();
     }
+    for (int t = 0; t < q->helpers; ++t)
+        pthread_join(q->helper[t], nullptr);
+    delete q;
 }
 
 }  // namespace lzhpack
