@@ -13,6 +13,7 @@
 #include "Options.h"
 #include "PackInputs.h"
 #include "PackSteps.h"
+#include "Progress.h"
 #include "ParallelEncode.h"
 
 const char kPackUsage[] =
@@ -201,7 +202,10 @@ int RunPack(int argc, char** argv)
     status = lzhpack::CollectInputs(paths, inputs, message, pack.level, codePage);
     if (status == lzhpack::kPackOk) {
         DropOwnOutput(inputs, archive);
+        pack.progress = ProgressBytes;
+        ProgressStart("packing");
         status = lzhpack::WriteArchive(archive, inputs, pack, message);
+        ProgressFinish();
     }
     if (status != lzhpack::kPackOk)
         return Fail(ExitCodeOf(status), message);
