@@ -75,7 +75,7 @@ for i, (name, stub, payload, status, expected, text) in enumerate(ROWS):
     problems = [what for what, bad in [
         (f"exit {run.returncode}, expected {status}", run.returncode != status),
         ("output differs from the build's", got != expected),
-        (f"stderr lacks '{text}': {run.stderr.strip()}", text not in run.stderr),
+        (f"output lacks '{text}': {run.stderr.strip()}", text not in run.stderr + run.stdout),
         ("stderr is not one line", run.stderr.count("\n") > 1 and text != "broken file")] if bad]
     print(("FAIL " if problems else "ok   ") + name + "".join("\n     " + p for p in problems))
     failures += bool(problems)
