@@ -18,6 +18,56 @@
 
 namespace {
 
+// Reads over the first `length` bytes of a buffer that goes on with 0xEE:
+// a read at or past the end yields 0 and sets the sticky error, never a
+// byte behind the data.
+TEST(Stream, ReadsPastTheEndYieldZeroAndSetTheError)
+{
+    const Bytes buffer = Text("0123456789") + Bytes(4, 0xEE);
+    const std::uint32_t w89 = '8' | '9' << 8;
+    const struct {
+        const char* label;
+        std::uint32_t length;
+        std::int32_t offset;   // the seek before the read
+        int origin;
+        char read;   // b ReadByte, w ReadUInt16, d ReadUInt32, r Read of 4 bytes
+        std::uint32_t value;
+        bool dry;
+        std::int32_t position;
+    } cases[] = {
+        {"last byte", 10, -1, kSeekEnd, 'b', '9', false, 10},
+        {"byte at the end", 10, 0, kSeekEnd, 'b', 0, true, 10},
+        {"byte of an empty stream", 0, 0, kSeekStart, 'b', 0, true, 0},
+        {"byte past the end", 10, 12, kSeekStart, 'b', 0, true, 12},
+        {"byte before the start", 10, -1, kSeekStart, 'b', 0, true, -1},
+        {"byte from the position", 10, 3, kSeekCurrent, 'b', '3', false, 4},
+        {"last two bytes", 10, -2, kSeekEnd, 'w', w89, false, 10},
+        {"word with one byte left", 10, 9, kSeekStart, 'w', '9', true, 10},
+        {"word at the end", 10, 10, kSeekStart, 'w', 0, true, 10},
+        {"double word across the end", 10, 8, kSeekStart, 'd', w89, true, 10},
+        {"last four bytes", 10, -4, kSeekEnd, 'r', 0x39383736u, false, 10},
+        {"four bytes across the end", 10, 8, kSeekStart, 'r', w89, true, 10},
+    };
+    for (const auto& c : cases) {
+        MemoryStream s(buffer.data(), c.length);
+        s.Seek(c.offset, c.origin);
+        std::uint32_t value = 0;
+        std::uint8_t four[4] = {};
+        if (c.read == 'b')
+            value = s.ReadByte();
+        else if (c.read == 'w')
+            value = s.ReadUInt16();
+        else if (c.read == 'd')
+            value = s.ReadUInt32();
+        else if (s.Read(four, 4) == 4)
+            std::memcpy(&value, four, 4);
+        EXPECT_EQ(value, c.value) << c.label;
+        EXPECT_EQ(s.Position(), c.position) << c.label;
+        s.Seek(0, kSeekStart);
+        EXPECT_EQ(s.error, c.dry ? kStreamDry : 0) << c.label << ": sticky, whatever the seek";
+    }
+}
+
 // A level-1 header whose extended records are these bytes.
 Bytes Chained(const Bytes& chain, bool close = true)
 {
@@ -58,6 +108,8 @@ TEST(Headers, ReadOrRefused)
         {"directory record of size 1", Chained({1, 0, 2}), kHeaderBroken},
         {"records of 65535 bytes in all", Chained(Record(0x40, Bytes(65532, 'x'))), kHeaderRead, "NNN"},
         {"record sizes that wrap past 65535", Chained(kWrappingChain, false), kHeaderBroken},
+        {"records ending 2 bytes past 65535", Chained(Record(0x40, Bytes(65532, 'x')) + Bytes{2, 0, 0, 0}, false),
+         kHeaderBroken},
         {"records running off the data", Chained({0x40, 0, 0x40}, false), kHeaderBroken},
         {"level 2", Encode(Stored("NAME", "data", 2)), kHeaderLevel},
         {"end of archive", {0}, kHeaderEnd},
