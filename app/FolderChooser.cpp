@@ -144,7 +144,7 @@ int ChooseWithShellBrowser(HWND owner) {
 void CutAfterLastSeparator(char* path) {
   char* cut = path;
   char* at = path;
-  for (int step = 0; *at != '\0' && step < kFolderCapacity; ++step) {
+  while (*at != '\0') {
     if (IsDBCSLeadByte((BYTE)*at)) {
       if (at[1] == '\0') break;
       at += 2;
@@ -161,7 +161,7 @@ void TrimFinalBackslash(char* folder) {
   const char* before = nullptr;
   const char* last = nullptr;
   const char* at = folder;
-  for (int step = 0; *at != '\0' && step < kFolderCapacity; ++step) {
+  while (*at != '\0') {
     before = last;
     last = at;
     at += (IsDBCSLeadByte((BYTE)*at) && at[1] != '\0') ? 2 : 1;

@@ -129,7 +129,7 @@ HKEY OpenKeyPath(HKEY root, const char* path, bool create)
     HKEY current = root;
     const char* rest = work;
     // Each pass consumes one component of at least one byte.
-    for (size_t guard = 0; *rest != '\0' && guard < sizeof work; ++guard) {
+    while (*rest != '\0') {
         char component[256];
         size_t length = 0;
         while (rest[length] != '\0' && rest[length] != '\\')

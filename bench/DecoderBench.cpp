@@ -66,7 +66,7 @@ Bytes TextBytes(std::size_t size)
     std::mt19937 rng(kSeed);
     static const char* const kWords[] = {"the ", "archive ", "member ", "window ", "code ", "length ", "of ",
                                          "table ", "bits\n", "and ", "a ", "decoder "};
-    for (std::size_t guard = 0; out.size() < size && guard < size; ++guard) {
+    while (out.size() < size) {
         for (const char* w = kWords[rng() % 12]; *w && out.size() < size; ++w)
             out.push_back(std::uint8_t(*w));
     }

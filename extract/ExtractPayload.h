@@ -68,8 +68,7 @@ std::int32_t ScanForHeader(MemoryStream& stream, std::int32_t from);
 LzhDecoder* CreateDecoder(const char* method, MemoryStream& stream);
 
 void EnsureTrailingSeparator();
-int CreateParentDirectories(const char* path);
-// The same, and whether it made the path's last directory itself.
+// Makes the directories of path, and tells whether it made the last one itself.
 int CreateParentDirectories(const char* path, bool& madeLast);
 // The length of path up to and including its last separator ('\\' or '/',
 // never the trail byte of a double-byte character): the part that

@@ -34,12 +34,6 @@ void EnsureTrailingSeparator()
     }
 }
 
-int CreateParentDirectories(const char* path)
-{
-    bool madeLast = false;
-    return CreateParentDirectories(path, madeLast);
-}
-
 int CreateParentDirectories(const char* path, bool& madeLast)
 {
     char work[kPathRoom];

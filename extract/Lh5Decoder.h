@@ -166,7 +166,7 @@ private:
                    std::uint8_t* entryBits);
     void BuildTable(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
                     std::uint16_t* table, std::uint8_t* entryBits);
-    bool FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
+    void FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
                          std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t* start,
                          const std::uint32_t* weight);
     void Flush(HFILE file);

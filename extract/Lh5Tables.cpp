@@ -276,7 +276,7 @@ void Lh5Decoder::BuildTable(const CodeCensus& census, int symbolCount, const std
 // the short codes' entries stay inside the table and that at most
 // symbolCount - 1 nodes are made. The node checks stay as a guard for the
 // arrays all the same.
-bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
+void Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
                                  int tableBits, std::uint16_t* table, std::uint8_t* entryBits,
                                  std::uint32_t* start, const std::uint32_t* weight)
 {
@@ -297,7 +297,7 @@ bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, cons
             if (*slot == 0) {
                 if (nextNode >= kChildCount) {
                     Fail(kDecodeBroken, DecodeReason::InvalidCode);
-                    return false;
+                    return;
                 }
                 *slot = nextNode;
                 leftChild[nextNode] = rightChild[nextNode] = 0;
@@ -306,12 +306,11 @@ bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, cons
             const std::uint16_t m = *slot;
             if (m < symbolCount || m >= kChildCount) {
                 Fail(kDecodeBroken, DecodeReason::InvalidCode);
-                return false;
+                return;
             }
             slot = ((code >> bit) & 1) ? &rightChild[m] : &leftChild[m];
         }
         *slot = s;
         start[L] = end;
     }
-    return true;
 }
