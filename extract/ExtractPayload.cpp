@@ -13,7 +13,6 @@ void (*MemberReporter)(const MemberReport& report) = nullptr;
 
 namespace {
 
-constexpr char kLh5Method[] = "-lh5-";
 char StoredTag;
 
 void Report(const MemberHeader& header, const char* target, std::int32_t start, MemberOutcome outcome)
