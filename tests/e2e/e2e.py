@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs Zoravuvi.exe under Wine as a person would and checks what it shows,
 writes and launches: the scenarios of one session kind (--group), in one Wine
-prefix. Exit status 0 when all passed, 1 otherwise, 77 when the installer is a
-32-bit program that this machine cannot run; --help tells the options."""
+prefix. Exit status 0 when all passed, 1 otherwise, the --skip-code given
+(CTest's skip code) when the installer is a 32-bit program that this machine
+cannot run; --help tells the options."""
 import argparse
 import os
 import shutil
@@ -380,13 +381,14 @@ def main():
     for option in ("--pathscan", "--alt-exe", "--alt-payload"):
         parser.add_argument(option, type=Path)
     parser.add_argument("--only")
+    parser.add_argument("--skip-code", type=int, default=1, help="exit status of a run that cannot start")
     parser.add_argument("--visible", action="store_true", help="use $DISPLAY when set")
     parser.add_argument("--keep", action="store_true", help="keep the prefix")
     ctx = parser.parse_args()
     reason = cannot_run(ctx.exe)
     if reason:
         print(f"skipped: 32-bit programs cannot run under Wine on this machine ({reason})")
-        return 77
+        return ctx.skip_code
     ctx.work = ctx.work.resolve()
     ctx.name = ctx.group + (f"-{ctx.only}" if ctx.only else "")   # runs side by side keep apart
     ctx.pathscan = ctx.pathscan or ctx.driver.with_name("pathscan.exe")
