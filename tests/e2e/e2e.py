@@ -15,30 +15,34 @@ from pathlib import Path
 
 from harness import (Failure, Session, cannot_run, expect, expect_eq, start_display,
                      template_prefix, wait_for)
+from resource_script import DIALOGS, ID, STRINGS
 
 EN, JA = "C.UTF-8", "ja_JP.UTF-8"
 KINDS = {"en": (EN, "6.1"), "ja": (JA, "6.1"), "en-3.51": (EN, "3.51"), "ja-3.51": (JA, "3.51"),
          "demo": (EN, "6.1")}
-CAPTION = {EN: "Quova installer ver0.13", JA: "Quovaインストーラ ver0.13"}
-DONE = {EN: ("Install finished", "Installation finished.\nLaunch Quova..."),
-        JA: ("インストール完了", "インストール完了です。\nQuovaを起動します。")}
+TEMPLATE = {EN: DIALOGS[ID["IDD_MAIN"]], JA: DIALOGS[ID["IDD_MAIN_J"]]}
+CAPTION = {lang: template["caption"] for lang, template in TEMPLATE.items()}
+# The completion box: its caption is the program's, its text a string's.
+DONE = {EN: ("Install finished", STRINGS[ID["IDS_FINISHED"] + 1]),
+        JA: ("インストール完了", STRINGS[ID["IDS_FINISHED"]])}
 BROWSER = {EN: "Browse for Folder", JA: "フォルダーの参照"}
 BROWSER_TITLE = {EN: "Install to..", JA: "インストール先"}
 FILE_DIALOG = {EN: "Open File", JA: "ファイルを開く"}
-START, CANCEL, FOLDER, BROWSE, SHORTCUT = 1, 2, 101, 102, 103
-DIRECTORY_LINE, DIRECTORY_LIST = 1088, 1121   # the file dialog's stc1 and lst2
+START, CANCEL, FOLDER, BROWSE, SHORTCUT = (ID[n] for n in ("IDOK", "IDCANCEL", "IDC_FOLDER", "IDC_BROWSE",
+                                                           "IDC_SHORTCUT"))
+DIRECTORY_LINE, DIRECTORY_LIST = ID["IDC_DIR_PATH"], ID["IDC_DIR_LIST"]
 TREE = 14145                                   # the tree of Wine's folder browser
 LOG = "quova-launch.log"
 EXIT_SECONDS = 20   # a stray message box keeps the installer from ending
-PF, PF_QUOVA, STRING_1030 = "C:\\Program Files", "C:\\Program Files\\Quova\\", "C:\\Program files\\Quova\\"
+PF, PF_QUOVA, STRING_1030 = "C:\\Program Files", "C:\\Program Files\\Quova\\", STRINGS[ID["IDS_DEFAULT_FOLDER"]]
 ROOT_KEY = r"HKEY_CURRENT_USER\Software\Dorvalen\Quova"
 VERSION_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
 PF_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion"
 
 # The main dialog's texts but the folder's, in template order: the template
 # of the session's language, which check_installer_pe.py reads back too.
-TEXTS = {EN: ["Start installation", "Cancel", "Install folder:", "Browse", "Create a shortcut on your Desktop"],
-         JA: ["インストール開始", "Cancel", "インストール先:", "インストール先を選ぶ", "デスクトップにショートカットを作る"]}
+TEXTS = {lang: [text for ident, _, text in template["controls"] if ident != FOLDER]
+         for lang, template in TEMPLATE.items()}
 WS_DISABLED = 0x08000000
 long_path = lambda length: "C:\\" + "q" * (length - 3)
 DEEP = "C:\\zv\\" + "d" * 200 + "\\" + "e" * 48      # 255 bytes
@@ -102,7 +106,7 @@ SCENARIOS = [
         OPEN, ("type", LONG_FOLDER), ("click", START), ("install", LONG_FOLDER, f'"{LONG_FOLDER}quova" -s- -l')]),
     ("en", "write_error", {"files": {"C:\\blocker": "in the way"}}, [
         OPEN, ("type", "C:\\blocker\\sub"), ("click", START),
-        ("error", "Write error\nCheck 'destination folder'.")]),
+        ("error", STRINGS[ID["IDS_RESULT_BASE"] + 2 * 8 + 1])]),   # result 8, in English
     ("en", "other_payload", {}, [
         ("start", "alt"), ("click", START), ("install", PF_QUOVA, None)]),
     ("en", "path_scans", {}, [("scan", "cut", "C:a", "C:"), ("scan", "cut", "C:\\Q\\a", "C:\\Q\\"),

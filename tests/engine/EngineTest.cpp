@@ -18,53 +18,40 @@
 
 namespace {
 
-// Reads over the first `length` bytes of a buffer that goes on with 0xEE:
-// a read at or past the end yields 0 and sets the sticky error, never a
-// byte behind the data.
+// Reads over "0123456789" (length 10, or 0) in a buffer that goes on with
+// 0xEE: at or past the end a read yields 0 and sets the sticky error.
 TEST(Stream, ReadsPastTheEndYieldZeroAndSetTheError)
 {
     const Bytes buffer = Text("0123456789") + Bytes(4, 0xEE);
     const std::uint32_t w89 = '8' | '9' << 8;
-    const struct {
-        const char* label;
+    const struct {   // read: b ReadByte, w ReadUInt16, d ReadUInt32, r Read of 4 bytes
         std::uint32_t length;
-        std::int32_t offset;   // the seek before the read
+        std::int32_t offset;
         int origin;
-        char read;   // b ReadByte, w ReadUInt16, d ReadUInt32, r Read of 4 bytes
+        char read;
         std::uint32_t value;
         bool dry;
         std::int32_t position;
     } cases[] = {
-        {"last byte", 10, -1, kSeekEnd, 'b', '9', false, 10},
-        {"byte at the end", 10, 0, kSeekEnd, 'b', 0, true, 10},
-        {"byte of an empty stream", 0, 0, kSeekStart, 'b', 0, true, 0},
-        {"byte past the end", 10, 12, kSeekStart, 'b', 0, true, 12},
-        {"byte before the start", 10, -1, kSeekStart, 'b', 0, true, -1},
-        {"byte from the position", 10, 3, kSeekCurrent, 'b', '3', false, 4},
-        {"last two bytes", 10, -2, kSeekEnd, 'w', w89, false, 10},
-        {"word with one byte left", 10, 9, kSeekStart, 'w', '9', true, 10},
-        {"word at the end", 10, 10, kSeekStart, 'w', 0, true, 10},
-        {"double word across the end", 10, 8, kSeekStart, 'd', w89, true, 10},
-        {"last four bytes", 10, -4, kSeekEnd, 'r', 0x39383736u, false, 10},
-        {"four bytes across the end", 10, 8, kSeekStart, 'r', w89, true, 10},
+        {10, -1, kSeekEnd, 'b', '9', false, 10}, {10, 0, kSeekEnd, 'b', 0, true, 10}, {0, 0, kSeekStart, 'b', 0, true, 0},
+        {10, 12, kSeekStart, 'b', 0, true, 12},  {10, -1, kSeekStart, 'b', 0, true, -1}, {10, 3, kSeekCurrent, 'b', '3', false, 4},
+        {10, -2, kSeekEnd, 'w', w89, false, 10}, {10, 9, kSeekStart, 'w', '9', true, 10}, {10, 10, kSeekStart, 'w', 0, true, 10},
+        {10, 8, kSeekStart, 'd', w89, true, 10}, {10, -4, kSeekEnd, 'r', 0x39383736u, false, 10},
+        {10, 8, kSeekStart, 'r', w89, true, 10},
     };
     for (const auto& c : cases) {
         MemoryStream s(buffer.data(), c.length);
         s.Seek(c.offset, c.origin);
         std::uint32_t value = 0;
-        std::uint8_t four[4] = {};
-        if (c.read == 'b')
-            value = s.ReadByte();
-        else if (c.read == 'w')
-            value = s.ReadUInt16();
-        else if (c.read == 'd')
-            value = s.ReadUInt32();
-        else if (s.Read(four, 4) == 4)
-            std::memcpy(&value, four, 4);
-        EXPECT_EQ(value, c.value) << c.label;
-        EXPECT_EQ(s.Position(), c.position) << c.label;
+        if (c.read == 'r')
+            s.Read(reinterpret_cast<std::uint8_t*>(&value), 4);   // little-endian, as the tests run
+        else
+            value = c.read == 'b' ? s.ReadByte() : c.read == 'w' ? s.ReadUInt16() : s.ReadUInt32();
+        const std::string label = std::string(1, c.read) + " at " + std::to_string(c.offset) + "/" + std::to_string(c.origin);
+        EXPECT_EQ(value, c.value) << label;
+        EXPECT_EQ(s.Position(), c.position) << label;
         s.Seek(0, kSeekStart);
-        EXPECT_EQ(s.error, c.dry ? kStreamDry : 0) << c.label << ": sticky, whatever the seek";
+        EXPECT_EQ(s.error, c.dry ? kStreamDry : 0) << label << ": sticky, whatever the seek";
     }
 }
 
@@ -272,6 +259,27 @@ Block Of(const std::vector<Token>& tokens, Code symbols = Flat(510), Code offset
     return Block{-1, symbols, offsets, small, tokens};
 }
 
+// The decoder through its interface's slot operations alone, as Extract's
+// loop would call them: `size` bytes, the window's spaces before the start.
+Bytes DecodeBySlots(const Bytes& data, std::size_t size)
+{
+    MemoryStream stream(data.data(), static_cast<std::uint32_t>(data.size()));
+    Lh5Decoder* decoder = new (std::nothrow) Lh5Decoder(stream);
+    LzhDecoder& slots = *decoder;
+    Bytes out;
+    slots.BeginDecode();
+    while (out.size() < size && decoder->status == 0) {
+        const int s = slots.DecodeSymbol();
+        const long distance = s < 256 ? 0 : slots.DecodeOffset();
+        for (int k = 0; k < (s < 256 ? 1 : s - 253) && out.size() < size; ++k) {
+            const long from = static_cast<long>(out.size()) - distance - 1;
+            out.push_back(s < 256 ? static_cast<std::uint8_t>(s) : from >= 0 ? out[static_cast<std::size_t>(from)] : ' ');
+        }
+    }
+    DeleteDecoder(decoder);
+    return out;
+}
+
 TEST(Decoder, OutputMatchesTheModel)
 {
     std::vector<Token> everyOffset = Counting(5000), farAway = Counting(8200);
@@ -281,6 +289,9 @@ TEST(Decoder, OutputMatchesTheModel)
         farAway = farAway + std::vector<Token>{Lit(low), Match(3 + low, 8191 - (1 << low)), Match(4, 4096 - (1 << low))};
     Block full = Of(std::vector<Token>(65536, Lit('a')), Single('a'));   // 65,536 symbols: a block size of 0
     full.size = 0;
+    Code deep{std::vector<int>(510, 0)};   // lengths 1 to 15, and 16 twice: codes longer than the table
+    for (int i = 0; i < 17; ++i)
+        deep.lengths['a' + i] = std::min(i + 1, 16);
     const struct {
         const char* label;
         std::vector<Block> blocks;
@@ -300,12 +311,14 @@ TEST(Decoder, OutputMatchesTheModel)
         {"blocks share the window", {Of(Literals("the quick brown fox ")), Of({Match(19, 19), Lit('!')})}},
         {"a block size of 0 counts 65,536 symbols", {full, Of({Lit('b'), Lit('b')}, Single('b'))}},
         {"count-0 codes spend no bits", {Of(std::vector<Token>(30, Match(10, 0)), Single(263), Single(0))}},
+        {"literal codes of 13 to 16 bits", {Of(Literals("qponmlkjihgfedcba"), deep)}},
     };
     for (const auto& c : cases) {
         const Bytes expected = Expected(c.blocks, c.size);
         DecodeRun run = Decode(EncodeBlocks(c.blocks), static_cast<std::uint32_t>(expected.size()), Crc(expected));
         EXPECT_EQ(run.result, kDecodeOk) << c.label << ": " << DecodeReasonText(run.reason);
         EXPECT_TRUE(run.output == expected) << c.label;
+        EXPECT_TRUE(DecodeBySlots(EncodeBlocks(c.blocks), expected.size()) == expected) << c.label << ": slot operations";
     }
 }
 
