@@ -18,7 +18,7 @@
 
 namespace {
 
-// Reads over "0123456789" (length 10, or 0) in a buffer that goes on with
+// Reads over "0123456789" (or 0 bytes of it) in a buffer that goes on with
 // 0xEE: at or past the end a read yields 0 and sets the sticky error.
 TEST(Stream, ReadsPastTheEndYieldZeroAndSetTheError)
 {
@@ -26,32 +26,27 @@ TEST(Stream, ReadsPastTheEndYieldZeroAndSetTheError)
     const std::uint32_t w89 = '8' | '9' << 8;
     const struct {   // read: b ReadByte, w ReadUInt16, d ReadUInt32, r Read of 4 bytes
         std::uint32_t length;
-        std::int32_t offset;
-        int origin;
+        std::int32_t offset, origin;
         char read;
         std::uint32_t value;
-        bool dry;
-        std::int32_t position;
+        std::int32_t dry, position;
     } cases[] = {
-        {10, -1, kSeekEnd, 'b', '9', false, 10}, {10, 0, kSeekEnd, 'b', 0, true, 10}, {0, 0, kSeekStart, 'b', 0, true, 0},
-        {10, 12, kSeekStart, 'b', 0, true, 12},  {10, -1, kSeekStart, 'b', 0, true, -1}, {10, 3, kSeekCurrent, 'b', '3', false, 4},
-        {10, -2, kSeekEnd, 'w', w89, false, 10}, {10, 9, kSeekStart, 'w', '9', true, 10}, {10, 10, kSeekStart, 'w', 0, true, 10},
-        {10, 8, kSeekStart, 'd', w89, true, 10}, {10, -4, kSeekEnd, 'r', 0x39383736u, false, 10},
-        {10, 8, kSeekStart, 'r', w89, true, 10},
+        {10, -1, kSeekEnd, 'b', '9', 0, 10}, {10, 0, kSeekEnd, 'b', 0, 1, 10}, {0, 0, kSeekStart, 'b', 0, 1, 0},
+        {10, 12, kSeekStart, 'b', 0, 1, 12}, {10, -1, kSeekStart, 'b', 0, 1, -1}, {10, 3, kSeekCurrent, 'b', '3', 0, 4},
+        {10, -2, kSeekEnd, 'w', w89, 0, 10}, {10, 9, kSeekStart, 'w', '9', 1, 10}, {10, 8, kSeekStart, 'd', w89, 1, 10},
+        {10, -4, kSeekEnd, 'r', 0x39383736u, 0, 10}, {10, 8, kSeekStart, 'r', w89, 1, 10},
     };
     for (const auto& c : cases) {
         MemoryStream s(buffer.data(), c.length);
         s.Seek(c.offset, c.origin);
-        std::uint32_t value = 0;
-        if (c.read == 'r')
-            s.Read(reinterpret_cast<std::uint8_t*>(&value), 4);   // little-endian, as the tests run
-        else
-            value = c.read == 'b' ? s.ReadByte() : c.read == 'w' ? s.ReadUInt16() : s.ReadUInt32();
+        std::uint32_t value = 0;   // Read fills it little-endian, as the tests run
+        c.read == 'r' ? void(s.Read(reinterpret_cast<std::uint8_t*>(&value), 4))
+                      : void(value = c.read == 'b' ? s.ReadByte() : c.read == 'w' ? s.ReadUInt16() : s.ReadUInt32());
         const std::string label = std::string(1, c.read) + " at " + std::to_string(c.offset) + "/" + std::to_string(c.origin);
         EXPECT_EQ(value, c.value) << label;
         EXPECT_EQ(s.Position(), c.position) << label;
         s.Seek(0, kSeekStart);
-        EXPECT_EQ(s.error, c.dry ? kStreamDry : 0) << label << ": sticky, whatever the seek";
+        EXPECT_EQ(s.error, c.dry * kStreamDry) << label << ": sticky, whatever the seek";
     }
 }
 
@@ -267,13 +262,12 @@ Bytes DecodeBySlots(const Bytes& data, std::size_t size)
     Lh5Decoder* decoder = new (std::nothrow) Lh5Decoder(stream);
     LzhDecoder& slots = *decoder;
     Bytes out;
-    slots.BeginDecode();
-    while (out.size() < size && decoder->status == 0) {
+    for (slots.BeginDecode(); out.size() < size && decoder->status == 0;) {
         const int s = slots.DecodeSymbol();
-        const long distance = s < 256 ? 0 : slots.DecodeOffset();
+        const long distance = s < 256 ? -1 : slots.DecodeOffset();   // a literal: itself, once
         for (int k = 0; k < (s < 256 ? 1 : s - 253) && out.size() < size; ++k) {
             const long from = static_cast<long>(out.size()) - distance - 1;
-            out.push_back(s < 256 ? static_cast<std::uint8_t>(s) : from >= 0 ? out[static_cast<std::size_t>(from)] : ' ');
+            out.push_back(distance < 0 ? static_cast<std::uint8_t>(s) : from >= 0 ? out[static_cast<std::size_t>(from)] : ' ');
         }
     }
     DeleteDecoder(decoder);
