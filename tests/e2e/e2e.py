@@ -28,8 +28,7 @@ DONE = {EN: ("Install finished", STRINGS[ID["IDS_FINISHED"] + 1]),
 BROWSER = {EN: "Browse for Folder", JA: "フォルダーの参照"}
 BROWSER_TITLE = {EN: "Install to..", JA: "インストール先"}
 FILE_DIALOG = {EN: "Open File", JA: "ファイルを開く"}
-START, CANCEL, FOLDER, BROWSE, SHORTCUT = (ID[n] for n in ("IDOK", "IDCANCEL", "IDC_FOLDER", "IDC_BROWSE",
-                                                           "IDC_SHORTCUT"))
+START, CANCEL, FOLDER, BROWSE, SHORTCUT = (ID[n] for n in "IDOK IDCANCEL IDC_FOLDER IDC_BROWSE IDC_SHORTCUT".split())
 DIRECTORY_LINE, DIRECTORY_LIST = ID["IDC_DIR_PATH"], ID["IDC_DIR_LIST"]
 TREE = 14145                                   # the tree of Wine's folder browser
 LOG = "quova-launch.log"

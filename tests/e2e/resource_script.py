@@ -23,10 +23,8 @@ def number(token):
 
 def control(line):
     """(id, class, text) of one control statement."""
-    kind, rest = line.split(None, 1)
-    quoted = re.match(QUOTED + ", *", rest)
-    fields = [f.strip() for f in rest[quoted.end() if quoted else 0:].split(",")]
-    return number(fields[0]), KINDS[kind] or fields[1].strip('"'), unquote(quoted[1]) if quoted else ""
+    kind, text, ident, name = re.match(rf'(\w+)\s+(?:{QUOTED},\s*)?(-?\w+)(?:,\s*"(\w+)")?', line).groups()
+    return number(ident), KINDS[kind] or name, unquote(text or "")
 
 
 def read_dialogs():
