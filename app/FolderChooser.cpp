@@ -11,8 +11,6 @@
 
 namespace {
 
-// Version 3.95 (major * 256 + minor) brought the shell's folder browser.
-constexpr int kShellBrowserVersion = 3 * 256 + 95;
 // The classic OPENFILENAMEA, ending with lpTemplateName: every system
 // version accepts it, unlike the later, longer forms. 76 bytes in a 32-bit
 // program, 136 in a 64-bit one.
@@ -22,7 +20,6 @@ static_assert(sizeof(void*) != 4 || kClassicOpenFileNameSize == 76,
               "the classic 32-bit request is 76 bytes");
 constexpr DWORD kFileDialogFlags = OFN_ENABLETEMPLATE | OFN_HIDEREADONLY;
 static_assert(kFileDialogFlags == 0x44, "template and no read-only box, nothing else");
-constexpr int kFolderCapacity = sizeof InstallFolder;  // 256, terminator included
 constexpr int kFormatCapacity = 128;
 // The format holds at most 127 bytes and "%ld" widens by at most 8 bytes.
 constexpr int kErrorTextCapacity = 256;
@@ -167,7 +164,7 @@ int ChooseWithShellBrowser(HWND owner) {
 void CutAfterLastSeparator(char* path) {
   char* cut = path;
   char* at = path;
-  for (int step = 0; *at != '\0' && step < kFolderCapacity; ++step) {
+  while (*at != '\0') {
     if (IsDBCSLeadByte((BYTE)*at)) {
       if (at[1] == '\0') break;
       at += 2;
@@ -184,7 +181,7 @@ void TrimFinalBackslash(char* folder) {
   const char* before = nullptr;
   const char* last = nullptr;
   const char* at = folder;
-  for (int step = 0; *at != '\0' && step < kFolderCapacity; ++step) {
+  while (*at != '\0') {
     before = last;
     last = at;
     at += (IsDBCSLeadByte((BYTE)*at) && at[1] != '\0') ? 2 : 1;
@@ -196,7 +193,7 @@ void TrimFinalBackslash(char* folder) {
 }
 
 int ChooseFolder(HWND owner) {
-  if (OsVersion < kShellBrowserVersion) return ChooseWithFileDialog(owner);
+  if (OsVersion < kShellVersion) return ChooseWithFileDialog(owner);
   return ChooseWithShellBrowser(owner);
 }
 

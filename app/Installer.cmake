@@ -1,10 +1,6 @@
 # Zoravuvi.exe: one 32-bit GUI executable carrying the payload, the dialogs,
 # the strings and the icon, importing system DLLs only.
 set(ZV_RESOURCE_DIR ${PROJECT_SOURCE_DIR}/resources)
-if(NOT TARGET installer_shell OR NOT TARGET payload_archive)
-  message(STATUS "Zoravuvi.exe not configured: needs installer_shell and payload_archive")
-  return()
-endif()
 
 include(${PROJECT_SOURCE_DIR}/app/Signing.cmake)
 

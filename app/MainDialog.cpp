@@ -8,7 +8,6 @@ namespace {
 
 constexpr INT_PTR kStarted = 1;        // EndDialog result of Start installation
 constexpr INT_PTR kCancelled = 2;      // EndDialog result of Cancel and Esc
-constexpr int kShortcutUnavailable = 2;
 
 // WM_COMMAND values with notification code 0 (BN_CLICKED) in the high word:
 // comparing the whole wParam lets every other notification pass through.

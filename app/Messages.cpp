@@ -6,7 +6,6 @@
 namespace {
 
 constexpr int kCaptionCapacity = 64;
-constexpr int kMessageCapacity = 256;
 constexpr int kFirstResult = 1;
 constexpr int kInternalError = 9;
 

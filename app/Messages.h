@@ -3,6 +3,9 @@
 
 #include "Platform.h"
 
+// Room for one message text, terminator included.
+constexpr int kMessageCapacity = 256;
+
 // Loads string id (an even id) in the active language: the English text
 // sits at id | 1, the Japanese one at id, and an id without an English
 // partner serves both. Returns LoadStringA's count, 0 when nothing was found.

@@ -7,17 +7,11 @@
 #include "Messages.h"
 #include "Platform.h"
 #include "WinMain.h"
+#include "resource.h"
 
 namespace {
 
-constexpr int kFolderCapacity = sizeof InstallFolder;  // 256, terminator included
-constexpr int kShortcutVersion = 3 * 256 + 95;         // 863: version 3.95
-constexpr int kShortcutUnavailable = 2;
-constexpr int kShortcutWanted = 1;
 constexpr int kJapaneseCodePage = 932;
-constexpr int kDefaultFolderString = 1030;
-constexpr int kCompletionString = 1036;
-constexpr int kMessageCapacity = 256;
 
 constexpr char kInstallRootPath[] = "Software\\Dorvalen\\Quova\\InstallRoot";
 constexpr char kCurrentVersionPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
@@ -95,13 +89,13 @@ void FindDefaultFolder()
         }
     }
     if (InstallFolder[0] == '\0')
-        LoadLocalizedString(kDefaultFolderString, InstallFolder, kFolderCapacity);
+        LoadLocalizedString(IDS_DEFAULT_FOLDER, InstallFolder, kFolderCapacity);
 }
 
 void ShowCompletion()
 {
     char text[kMessageCapacity];
-    LoadLocalizedString(kCompletionString, text, sizeof text);
+    LoadLocalizedString(IDS_FINISHED, text, sizeof text);
     MessageBoxA(nullptr, text, IsJapanese == 1 ? kJapaneseCaption : kEnglishCaption, MB_OK);
 }
 
@@ -129,7 +123,7 @@ HKEY OpenKeyPath(HKEY root, const char* path, bool create)
     HKEY current = root;
     const char* rest = work;
     // Each pass consumes one component of at least one byte.
-    for (size_t guard = 0; *rest != '\0' && guard < sizeof work; ++guard) {
+    while (*rest != '\0') {
         char component[256];
         size_t length = 0;
         while (rest[length] != '\0' && rest[length] != '\\')
@@ -156,7 +150,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     ModuleInstance = instance;
     OsVersion = SwappedVersion(GetVersion());
     IsJapanese = GetSystemMetrics(SM_DBCSENABLED) != 0 && GetACP() == kJapaneseCodePage;
-    if (OsVersion < kShortcutVersion)
+    if (OsVersion < kShellVersion)
         ShortcutChoice = kShortcutUnavailable;
     FindDefaultFolder();
     if (!RunMainDialog())

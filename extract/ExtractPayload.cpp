@@ -15,7 +15,6 @@ void (*MemberReporter)(const MemberReport& report) = nullptr;
 
 namespace {
 
-constexpr char kLh5Method[] = "-lh5-";
 char StoredTag;
 
 // The directories of the last target that CreateParentDirectories made or

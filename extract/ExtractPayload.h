@@ -21,7 +21,6 @@ constexpr int kResultWriteError = 8;
 constexpr int kPayloadResourceId = 1;
 constexpr int kScanWindow = 2048;
 constexpr int kLookAhead = 4;
-constexpr int kMethodHyphenOffset = 2;   // the first hyphen of the method, from the header start
 constexpr int kStoredBufferSize = 10240;
 constexpr int kFolderCut = 254;           // InstallFolder keeps at most this much before its separator
 

@@ -1,7 +1,7 @@
 #include "Globals.h"
 
 HINSTANCE ModuleInstance = nullptr;
-char InstallFolder[256] = "";
+char InstallFolder[kFolderCapacity] = "";
 unsigned char IsJapanese = 0;
 int OsVersion = 0;
-int ShortcutChoice = 1;
+int ShortcutChoice = kShortcutWanted;

@@ -16,7 +16,7 @@ namespace {
 constexpr std::uint32_t kCrcAfterMatch = 2;
 constexpr std::uint32_t kCrcBacklog = 16;
 constexpr std::uint32_t kCrcCatchUp = 8;
-static_assert(1 + kCrcAfterMatch <= kMatchMinLength, "a match adds at least the bytes taken in after it");
+static_assert(1 + kCrcAfterMatch <= kMinMatch, "a match adds at least the bytes taken in after it");
 
 }  // namespace
 
@@ -201,7 +201,7 @@ inline std::uint16_t Lh5Decoder::NextSymbol(Cursor& r, std::int32_t& symbolsOwed
         StoreCursor(r);
         ReadBlockHeader();
         r = LoadCursor();
-        symbolsOwed = static_cast<std::int32_t>(blockRemaining != 0 ? blockRemaining : kMaxBlockSymbols) - 1;
+        symbolsOwed = static_cast<std::int32_t>(blockRemaining != 0 ? blockRemaining : kZeroSizeBlockSymbols) - 1;
         if (status != 0)
             out.end = out.at + 1;
     }

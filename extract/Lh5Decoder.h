@@ -9,34 +9,18 @@
 #include <new>
 
 #include "Crc16.h"
+#include "LzhFormat.h"
 #include "MemoryStream.h"
 #include "Platform.h"
 
-constexpr int kLiteralCount = 256;
-constexpr int kMatchMinLength = 3;
-constexpr int kMatchMaxLength = 256;
-constexpr int kSymbolCount = kLiteralCount + kMatchMaxLength - kMatchMinLength + 1;
-static_assert(kSymbolCount == 510, "literal/length alphabet");
-constexpr int kMatchAdjust = kLiteralCount - kMatchMinLength;
-static_assert(kMatchAdjust == 253, "symbol 256 is a match of 3 bytes");
-constexpr int kSymbolCountBits = 9;
 constexpr int kSymbolTableBits = 12;
 constexpr int kSymbolTableSize = 1 << kSymbolTableBits;
-constexpr int kSmallSymbolCount = 19;        // the code-length code
-constexpr int kSmallCountBits = 5;
-constexpr int kSmallSkipIndex = 3;           // a 2-bit zero count follows the third length
 constexpr int kNoSkip = -1;
 constexpr int kSmallTableBits = 8;
 constexpr int kSmallTableSize = 1 << kSmallTableBits;
 constexpr int kSmallLengthRoom = 256;
-constexpr int kOffsetSymbols = 14;
-constexpr int kOffsetCountBits = 4;
 constexpr int kChildCount = 2 * kSymbolCount - 1;
 static_assert(kChildCount == 1019, "one node fewer than the symbols, above the symbols");
-constexpr int kMaxCodeLength = 16;
-constexpr int kBlockSizeBits = 16;
-constexpr std::uint32_t kMaxBlockSymbols = 1u << kBlockSizeBits;   // a block size of 0
-constexpr int kWindowBits = 13;
 constexpr std::uint8_t kWindowFill = 0x20;
 // The bit reader holds 16 bits ready, so it runs two bytes ahead of the bits used.
 constexpr int kReadAhead = 2;
@@ -166,7 +150,7 @@ private:
                    std::uint8_t* entryBits);
     void BuildTable(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
                     std::uint16_t* table, std::uint8_t* entryBits);
-    bool FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
+    void FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
                          std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t* start,
                          const std::uint32_t* weight);
     void Flush(HFILE file);

@@ -19,13 +19,6 @@ constexpr std::uint32_t kCodeSpace = 1u << kMaxCodeLength;
 constexpr int kRunOfOne = 0;         // code-length entries for zero runs
 constexpr int kShortRun = 1;
 constexpr int kLongRun = 2;
-constexpr int kShortRunBits = 4;
-constexpr int kShortRunBase = 3;
-constexpr int kLongRunBits = 9;
-constexpr int kLongRunBase = 20;
-constexpr int kLengthBias = 2;       // entry x >= 3 gives the length x - 2
-constexpr int kSmallLengthEscape = 7;
-constexpr int kZeroCountBits = 2;
 
 // Sets table entries begin..end-1 to the symbol and their entryBits to
 // its code length. A code of length L covers 2^(tableBits - L) entries
@@ -75,7 +68,7 @@ struct Lh5Decoder::CodeCensus {
 void Lh5Decoder::ReadBlockHeader()
 {
     blockRemaining = GetBits(kBlockSizeBits);
-    ReadSmallCode(kSmallSymbolCount, kSmallCountBits, kSmallSkipIndex);
+    ReadSmallCode(kCodeLengthSymbols, kCodeLengthCountBits, kCodeLengthSkipIndex);
     ReadSymbolCode();
     ReadSmallCode(offsetSymbols, offsetCountBits, kNoSkip);
     PrepareDistances();
@@ -142,7 +135,7 @@ void Lh5Decoder::ReadSmallCode(int symbolCount, int countBits, int skipIndex)
         FillBits(v < kSmallLengthEscape ? 3 : v - 3);
         smallLengths[i++] = static_cast<std::uint8_t>(v);
         if (i == skipIndex) {
-            for (int z = GetBits(kZeroCountBits); z > 0; --z)
+            for (int z = GetBits(kSkipCountBits); z > 0; --z)
                 smallLengths[i++] = 0;
         }
     }
@@ -178,17 +171,17 @@ void Lh5Decoder::ReadSymbolCode()
     while (i < n) {
         const std::uint32_t index = r.hold >> (32 - kSmallTableBits);
         std::uint16_t x = smallTable[index];
-        if (x < kSmallSymbolCount) {
+        if (x < kCodeLengthSymbols) {
             FillBits(r, smallEntryBits[index]);
         } else {
             StoreCursor(r);
-            x = WalkTree(x, 0x80, kSmallSymbolCount, kMaxCodeLength - kSmallTableBits);
+            x = WalkTree(x, 0x80, kCodeLengthSymbols, kMaxCodeLength - kSmallTableBits);
             FillBits(smallLengths[x]);
             r = LoadCursor();
         }
         if (x > kLongRun) {
             const int length = x - kLengthBias;
-            static_assert(kSmallSymbolCount - 1 - kLengthBias <= kMaxCodeLength, "lengths stay within 16");
+            static_assert(kCodeLengthSymbols - 1 - kLengthBias <= kMaxCodeLength, "lengths stay within 16");
             symbolLengths[i] = static_cast<std::uint8_t>(length);
             census.used[census.usedCount++] = static_cast<std::uint16_t>(i);
             census.count[length] += 1;
@@ -197,9 +190,9 @@ void Lh5Decoder::ReadSymbolCode()
         }
         int run = 1;
         if (x == kShortRun)
-            run = static_cast<int>(GetBits(r, kShortRunBits)) + kShortRunBase;
+            run = static_cast<int>(GetBits(r, kShortRunBits)) + kShortRunMin;
         else if (x == kLongRun)
-            run = static_cast<int>(GetBits(r, kLongRunBits)) + kLongRunBase;
+            run = static_cast<int>(GetBits(r, kLongRunBits)) + kLongRunMin;
         static_assert(kRunOfOne == 0, "entry 0 is one zero length");
         if (run > kSymbolCount - i) {
             Fail(kDecodeBroken, DecodeReason::RunPastEnd);
@@ -276,7 +269,7 @@ void Lh5Decoder::BuildTable(const CodeCensus& census, int symbolCount, const std
 // the short codes' entries stay inside the table and that at most
 // symbolCount - 1 nodes are made. The node checks stay as a guard for the
 // arrays all the same.
-bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
+void Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
                                  int tableBits, std::uint16_t* table, std::uint8_t* entryBits,
                                  std::uint32_t* start, const std::uint32_t* weight)
 {
@@ -297,7 +290,7 @@ bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, cons
             if (*slot == 0) {
                 if (nextNode >= kChildCount) {
                     Fail(kDecodeBroken, DecodeReason::InvalidCode);
-                    return false;
+                    return;
                 }
                 *slot = nextNode;
                 leftChild[nextNode] = rightChild[nextNode] = 0;
@@ -306,12 +299,11 @@ bool Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, cons
             const std::uint16_t m = *slot;
             if (m < symbolCount || m >= kChildCount) {
                 Fail(kDecodeBroken, DecodeReason::InvalidCode);
-                return false;
+                return;
             }
             slot = ((code >> bit) & 1) ? &rightChild[m] : &leftChild[m];
         }
         *slot = s;
         start[L] = end;
     }
-    return true;
 }

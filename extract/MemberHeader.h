@@ -1,31 +1,14 @@
-// One LZH member header of level 0 or 1, and its reader.
-//
-// Base header (offsets from its first byte, integers little-endian):
-//   0 size S | 1 checksum | 2 method, 5 bytes | 7 packed size, 4 | 11 original
-//   size, 4 | 15 MS-DOS time, 2 | 17 MS-DOS date, 2 | 19 attribute | 20 level |
-//   21 name length N | 22 name, N | 22+N CRC-16, 2 | ... up to S+2 (level 0)
-//   or S (level 1, where the extended-header chain begins).
-// Extended header at S+E (E = the size fields so far): size m (0 ends the
-// chain), type byte, m-3 data bytes; the next size field is at S+E+m.
+// One LZH member header of level 0 or 1, and its reader. The layout is set
+// out in LzhFormat.h.
 #pragma once
 
 #include <cstdint>
 
+#include "LzhFormat.h"
 #include "MemoryStream.h"
 #include "Platform.h"
 
-constexpr int kMethodLength = 5;
-constexpr int kMaxBaseNameLength = 101;    // stored bytes of a level-0/1 base name
-constexpr int kMaxExtendedNameLength = 100;
-constexpr int kMaxDirectoryLength = 200;
 constexpr int kNameRoom = 200;
-constexpr int kExtendedOverhead = 3;       // the type byte and the next size field
-constexpr std::uint8_t kExtendedFileName = 1;
-constexpr std::uint8_t kExtendedDirectory = 2;
-constexpr std::uint8_t kDirectorySeparator = 0xFF;  // in type-2 names
-constexpr std::uint32_t kMaxExtendedSum = 65535;
-constexpr std::uint16_t kFallbackDosDate = (1 << 5) | 1;  // 1980-01-01
-constexpr std::uint16_t kFallbackDosTime = 0;
 
 // Results of ReadMemberHeader.
 constexpr int kHeaderRead = 0;

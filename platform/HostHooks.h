@@ -16,7 +16,6 @@ void HostSetResourceFault(HostResourceFault fault);
 // 932 makes IsDBCSLeadByte and the path mapping follow Shift-JIS; any other
 // value selects a single-byte code page. Returns the previous value.
 UINT HostSetCodePage(UINT codePage);
-UINT HostCodePage();
 
 // The nth GlobalAlloc from now (1 = the next one) returns null; 0 disarms.
 void HostFailAllocation(int nth);
@@ -25,9 +24,6 @@ void HostFailAllocation(int nth);
 void HostShortWrite(int nth, bool failWithError = false);
 // Number of GlobalAlloc calls not yet matched by GlobalFree.
 int HostLiveAllocations();
-// Number of _lwrite/_hwrite calls so far, and the sizes of the last few.
-int HostWriteCount();
-long HostWriteSize(int index);   // 0 = the first write since HostResetHooks
 
 // Called with the byte count of every _lwrite/_hwrite, before it is done;
 // null removes it. lzhtool uses it to pace the release of archive pages.

@@ -23,9 +23,6 @@ int AllocationCountdown = 0;
 int WriteCountdown = 0;
 bool WriteFailsWithError = false;
 int LiveAllocations = 0;
-constexpr int kWritesKept = 64;
-int WriteCount = 0;
-long WriteSizes[kWritesKept];
 void (*WriteObserver)(long count) = nullptr;
 
 // True once when an armed countdown reaches its target call.
@@ -54,8 +51,6 @@ UINT HostSetCodePage(UINT codePage)
     return previous;
 }
 
-UINT HostCodePage() { return CodePage; }
-
 void HostFailAllocation(int nth) { AllocationCountdown = nth; }
 
 void HostShortWrite(int nth, bool failWithError)
@@ -67,8 +62,6 @@ void HostShortWrite(int nth, bool failWithError)
 void HostSetWriteObserver(void (*observer)(long count)) { WriteObserver = observer; }
 
 int HostLiveAllocations() { return LiveAllocations; }
-int HostWriteCount() { return WriteCount; }
-long HostWriteSize(int index) { return index >= 0 && index < kWritesKept && index < WriteCount ? WriteSizes[index] : -1; }
 
 void HostResetHooks()
 {
@@ -76,16 +69,12 @@ void HostResetHooks()
     AllocationCountdown = 0;
     WriteCountdown = 0;
     WriteFailsWithError = false;
-    WriteCount = 0;
 }
 
 // Consulted by the write functions of HostFiles.cpp: the count a write
 // should really perform, or -1 for a failure.
 long HostWriteFault(long count)
 {
-    if (WriteCount < kWritesKept)
-        WriteSizes[WriteCount] = count;
-    WriteCount += 1;
     if (WriteObserver != nullptr)
         WriteObserver(count);
     if (!CountdownFires(WriteCountdown))

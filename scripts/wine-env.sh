@@ -1,14 +1,13 @@
 # Sourced by everything that starts Wine for a Windows build:
 #
-#   zv_wine_env win32|win64
+#   zv_wine_env win32|win64 SKIP_CODE
 #
 # win64: puts 64-bit Wine first on PATH (wine, wineboot; wineserver is
 # 64-bit already) and makes new prefixes 64-bit.
 # win32: asks scripts/probe32.sh whether 32-bit programs run here; when they
-# do not, prints "skipped: <reason>" and returns 77, CTest's skip code for
-# every Wine test.
+# do not, prints "skipped: <reason>" and returns SKIP_CODE, the build's
+# ZV_SKIP_CODE, which CTest takes for a skipped test.
 ZV_SCRIPTS="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ZV_SKIP_CODE=77
 
 zv_wine_env() {
   if [ "$1" = win64 ]; then
@@ -22,6 +21,6 @@ zv_wine_env() {
   local answer
   if ! answer="$(bash "$ZV_SCRIPTS/probe32.sh")"; then
     echo "skipped: 32-bit programs cannot run under Wine on this machine (${answer#no: })"
-    return $ZV_SKIP_CODE
+    return "$2"
   fi
 }

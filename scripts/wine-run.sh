@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs a program of a Windows build under Wine: quiet, in a prefix of the
 # build tree (made on first use), on the current display or a virtual one.
-# CTest uses it as the cross-compiling emulator; the win64 build passes
-# "--arch win64" first. A win32 program on a machine that cannot run 32-bit
-# code is not started: the run ends with CTest's skip code and the reason.
+# CTest uses it as the cross-compiling emulator, with "--arch win32|win64"
+# and "--skip-code N" first. A win32 program on a machine that cannot run
+# 32-bit code is not started: the run ends with that skip code and the reason.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 arch=win32
@@ -11,8 +11,13 @@ if [ "${1:-}" = --arch ]; then
   arch=$2
   shift 2
 fi
+skip_code=1   # by hand, without the build's skip code: a plain failure
+if [ "${1:-}" = --skip-code ]; then
+  skip_code=$2
+  shift 2
+fi
 . "$here/wine-env.sh"
-zv_wine_env "$arch" || exit $?
+zv_wine_env "$arch" "$skip_code" || exit $?
 export WINEPREFIX="${WINEPREFIX:-$here/../build/wine/default-$arch}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko download prompts in a fresh prefix.

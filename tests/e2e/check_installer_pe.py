@@ -18,34 +18,18 @@ from xml.etree import ElementTree
 
 import pefile
 
+from resource_script import DIALOGS, ID, STRINGS
+
 RT_ICON, RT_STRING, RT_DIALOG, RT_RCDATA, RT_GROUP_ICON = 3, 6, 5, 10, 14
 MACHINES = {"win32": 0x14C, "win64": 0x8664}
 ALLOWLIST = Path(__file__).with_name("allowed_imports.txt")
 RUN_TIME_LOOKUPS = ["SetDefaultDllDirectories", "SHGetMalloc", "SHBrowseForFolderA",
                     "SHGetPathFromIDListA", "CoInitialize", "CoUninitialize"]
-# Every string; a message has its Japanese text at an even id and the English
-# one after it. Buffers the callers pass, terminator included, by even id.
-STRINGS = {
-    1024: "Zoravuvi", 1026: "quova.ini", 1028: "CAUTION!", 1030: "C:\\Program files\\Quova\\",
-    1034: "Quova", 1036: "インストール完了です。\nQuovaを起動します。",
-    1037: "Installation finished.\nLaunch Quova...", 2048: " ",
-    2050: "キャンセルされました", 2051: "Cancel", 2052: "書庫が見つかりません", 2053: "Not Archive",
-    2054: "未知の形式", 2055: "Unknown type", 2056: "ファイルが壊れています", 2057: "Broken file",
-    2058: "メモリーが足りません", 2059: "Memory empty", 2060: "メモリーエラー", 2061: "Memory error",
-    2062: "読込みエラー", 2063: "Read error",
-    2064: "書込みエラー\nインストール先を確認してください。",
-    2065: "Write error\nCheck 'destination folder'.", 2066: "内部エラー", 2067: "Internal err",
-    2080: "コモンダイアログでエラー#%ld が発生しました", 2081: "Error (#%ld) in Common dialog"}
-CALLER_CAPACITY = {1028: 64, 2080: 128}
-# Main dialog (templates 1 and 2): id, class, English and Japanese text, in tab order.
-MAIN_CONTROLS = [
-    (1, 0x80, "Start installation", "インストール開始"), (2, 0x80, "Cancel", "Cancel"),
-    (101, 0x81, "", ""), (0xFFFF, 0x82, "Install folder:", "インストール先:"),
-    (102, 0x80, "Browse", "インストール先を選ぶ"),
-    (103, 0x80, "Create a shortcut on your Desktop", "デスクトップにショートカットを作る")]
+# Buffers the callers pass, terminator included, by even id; 256 elsewhere.
+CALLER_CAPACITY = {ID["IDS_CAUTION"]: 64, ID["IDS_COMMON_DIALOG_ERROR"]: 128}
 # The old file dialog needs all of its controls; the person sees only these.
-FILE_DIALOG_IDS = {1090, 1152, 1120, 0xFFFF, 1088, 1121, 1089, 1136, 1091, 1137, 1, 2, 1038, 1040}
-FILE_DIALOG_SHOWN = {0xFFFF, 1088, 1121, 1091, 1137, 1, 2}
+FILE_DIALOG_SHOWN = {0xFFFF, ID["IDC_DIR_PATH"], ID["IDC_DIR_LIST"], ID["IDC_DRIVE_LABEL"],
+                     ID["IDC_DRIVE_LIST"], ID["IDOK"], ID["IDCANCEL"]}
 WS_VISIBLE = 0x10000000
 # The manifest: the only elements Windows is given, and the systems it may name.
 RT_VERSION, RT_MANIFEST = 16, 24
@@ -168,16 +152,15 @@ class InstallerFile(unittest.TestCase):
         for ident, text in strings.items():
             self.assertLess(len(text.encode("cp932")), CALLER_CAPACITY.get(ident & ~1, 256), ident)
 
-    def test_main_dialog_templates(self):
-        for template, language in ((1, 0), (2, 1)):
-            _, controls = dialog(resources(RT_DIALOG)[template][1])
-            self.assertEqual([(i, k, row[language]) for i, k, *row in MAIN_CONTROLS],
-                             [c[:3] for c in controls], template)
+    def test_dialog_templates_as_the_scripts_state_them(self):
+        self.assertEqual(sorted(DIALOGS, key=str), sorted(resources(RT_DIALOG), key=str))
+        for name, template in DIALOGS.items():
+            _, controls = dialog(resources(RT_DIALOG)[name][1])
+            self.assertEqual(template["controls"], [c[:3] for c in controls], name)
 
     def test_file_dialog_shows_only_directories_and_drives(self):
         for name in ("DESTDIR_DLG", "DESTDIR_DLGJ"):
             width, controls = dialog(resources(RT_DIALOG)[name][1])
-            self.assertEqual(FILE_DIALOG_IDS, {c[0] for c in controls}, name)
             shown = {i for i, _, _, style, x, cx in controls
                      if style & WS_VISIBLE and x + cx > 0 and x < width}
             self.assertEqual(FILE_DIALOG_SHOWN, shown, name)

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs Zoravuvi.exe under Wine as a person would and checks what it shows,
 writes and launches: the scenarios of one session kind (--group), in one Wine
-prefix. Exit status 0 when all passed, 1 otherwise, 77 when the installer is a
-32-bit program that this machine cannot run; --help tells the options."""
+prefix. Exit status 0 when all passed, 1 otherwise, the --skip-code given
+(CTest's skip code) when the installer is a 32-bit program that this machine
+cannot run; --help tells the options."""
 import argparse
 import os
 import shutil
@@ -14,30 +15,33 @@ from pathlib import Path
 
 from harness import (Failure, Session, cannot_run, expect, expect_eq, start_display,
                      template_prefix, wait_for)
+from resource_script import DIALOGS, ID, STRINGS
 
 EN, JA = "C.UTF-8", "ja_JP.UTF-8"
 KINDS = {"en": (EN, "6.1"), "ja": (JA, "6.1"), "en-3.51": (EN, "3.51"), "ja-3.51": (JA, "3.51"),
          "demo": (EN, "6.1")}
-CAPTION = {EN: "Quova installer ver0.13", JA: "Quovaインストーラ ver0.13"}
-DONE = {EN: ("Install finished", "Installation finished.\nLaunch Quova..."),
-        JA: ("インストール完了", "インストール完了です。\nQuovaを起動します。")}
+TEMPLATE = {EN: DIALOGS[ID["IDD_MAIN"]], JA: DIALOGS[ID["IDD_MAIN_J"]]}
+CAPTION = {lang: template["caption"] for lang, template in TEMPLATE.items()}
+# The completion box: its caption is the program's, its text a string's.
+DONE = {EN: ("Install finished", STRINGS[ID["IDS_FINISHED"] + 1]),
+        JA: ("インストール完了", STRINGS[ID["IDS_FINISHED"]])}
 BROWSER = {EN: "Browse for Folder", JA: "フォルダーの参照"}
 BROWSER_TITLE = {EN: "Install to..", JA: "インストール先"}
 FILE_DIALOG = {EN: "Open File", JA: "ファイルを開く"}
-START, CANCEL, FOLDER, BROWSE, SHORTCUT = 1, 2, 101, 102, 103
-DIRECTORY_LINE, DIRECTORY_LIST = 1088, 1121   # the file dialog's stc1 and lst2
+START, CANCEL, FOLDER, BROWSE, SHORTCUT = (ID[n] for n in "IDOK IDCANCEL IDC_FOLDER IDC_BROWSE IDC_SHORTCUT".split())
+DIRECTORY_LINE, DIRECTORY_LIST = ID["IDC_DIR_PATH"], ID["IDC_DIR_LIST"]
 TREE = 14145                                   # the tree of Wine's folder browser
 LOG = "quova-launch.log"
 EXIT_SECONDS = 20   # a stray message box keeps the installer from ending
-PF, PF_QUOVA, STRING_1030 = "C:\\Program Files", "C:\\Program Files\\Quova\\", "C:\\Program files\\Quova\\"
+PF, PF_QUOVA, STRING_1030 = "C:\\Program Files", "C:\\Program Files\\Quova\\", STRINGS[ID["IDS_DEFAULT_FOLDER"]]
 ROOT_KEY = r"HKEY_CURRENT_USER\Software\Dorvalen\Quova"
 VERSION_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
 PF_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion"
 
 # The main dialog's texts but the folder's, in template order: the template
 # of the session's language, which check_installer_pe.py reads back too.
-TEXTS = {EN: ["Start installation", "Cancel", "Install folder:", "Browse", "Create a shortcut on your Desktop"],
-         JA: ["インストール開始", "Cancel", "インストール先:", "インストール先を選ぶ", "デスクトップにショートカットを作る"]}
+TEXTS = {lang: [text for ident, _, text in template["controls"] if ident != FOLDER]
+         for lang, template in TEMPLATE.items()}
 WS_DISABLED = 0x08000000
 long_path = lambda length: "C:\\" + "q" * (length - 3)
 DEEP = "C:\\zv\\" + "d" * 200 + "\\" + "e" * 48      # 255 bytes
@@ -101,7 +105,7 @@ SCENARIOS = [
         OPEN, ("type", LONG_FOLDER), ("click", START), ("install", LONG_FOLDER, f'"{LONG_FOLDER}quova" -s- -l')]),
     ("en", "write_error", {"files": {"C:\\blocker": "in the way"}}, [
         OPEN, ("type", "C:\\blocker\\sub"), ("click", START),
-        ("error", "Write error\nCheck 'destination folder'.")]),
+        ("error", STRINGS[ID["IDS_RESULT_BASE"] + 2 * 8 + 1])]),   # result 8, in English
     ("en", "other_payload", {}, [
         ("start", "alt"), ("click", START), ("install", PF_QUOVA, None)]),
     # Payloads the build refuses: the intact members are written, the result shown, nothing launched.
@@ -393,13 +397,14 @@ def main():
     for option in ("--pathscan", "--alt-exe", "--alt-payload", "--broken-exe", "--level2-exe"):
         parser.add_argument(option, type=Path)
     parser.add_argument("--only")
+    parser.add_argument("--skip-code", type=int, default=1, help="exit status of a run that cannot start")
     parser.add_argument("--visible", action="store_true", help="use $DISPLAY when set")
     parser.add_argument("--keep", action="store_true", help="keep the prefix")
     ctx = parser.parse_args()
     reason = cannot_run(ctx.exe)
     if reason:
         print(f"skipped: 32-bit programs cannot run under Wine on this machine ({reason})")
-        return 77
+        return ctx.skip_code
     ctx.work = ctx.work.resolve()
     ctx.name = ctx.group + (f"-{ctx.only}" if ctx.only else "")   # runs side by side keep apart
     ctx.pathscan = ctx.pathscan or ctx.driver.with_name("pathscan.exe")

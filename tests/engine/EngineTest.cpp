@@ -34,6 +34,7 @@ struct HeaderCase {
     Bytes bytes;
     int result;
     std::string fileName = "", directory = "";   // checked when the header is read
+    std::size_t cut = 0;   // bytes at the end left out of the stream, though still in memory behind it
 };
 
 TEST(Headers, ReadOrRefused)
@@ -58,15 +59,18 @@ TEST(Headers, ReadOrRefused)
         {"directory record of size 1", Chained({1, 0, 2}), kHeaderBroken},
         {"records of 65535 bytes in all", Chained(Record(0x40, Bytes(65532, 'x'))), kHeaderRead, "NNN"},
         {"record sizes that wrap past 65535", Chained(kWrappingChain, false), kHeaderBroken},
+        {"records ending 2 bytes past 65535", Chained(Record(0x40, Bytes(65532, 'x')) + Bytes{2, 0, 0, 0}, false),
+         kHeaderBroken},
         {"records running off the data", Chained({0x40, 0, 0x40}, false), kHeaderBroken},
         {"level 2", Encode(Stored("NAME", "data", 2)), kHeaderLevel},
         {"end of archive", {0}, kHeaderEnd},
         {"data ending inside the method", {0x16, 0, '-', 'l', 'h'}, kHeaderDry},
+        {"data ending one byte before a level-0 header's end", Encode(Stored("N", "data", 0)), kHeaderBroken, "", "", 5},
     };
     for (const HeaderCase& c : cases) {
         MemberHeader h;
         std::memset(&h, 0x5A, sizeof h);   // no field may keep what was there before
-        MemoryStream s(c.bytes.data(), static_cast<std::uint32_t>(c.bytes.size()));
+        MemoryStream s(c.bytes.data(), static_cast<std::uint32_t>(c.bytes.size() - c.cut));
         EXPECT_EQ(ReadMemberHeader(h, s), c.result) << c.label;
         if (c.result == kHeaderRead) {
             EXPECT_EQ(h.fileName, c.fileName) << c.label;
@@ -237,6 +241,26 @@ Block Of(const std::vector<Token>& tokens, Code symbols = Flat(510), Code offset
     return Block{-1, symbols, offsets, small, tokens};
 }
 
+// The decoder through its interface's slot operations alone, as Extract's
+// loop would call them: `size` bytes, the window's spaces before the start.
+Bytes DecodeBySlots(const Bytes& data, std::size_t size)
+{
+    MemoryStream stream(data.data(), static_cast<std::uint32_t>(data.size()));
+    Lh5Decoder* decoder = new (std::nothrow) Lh5Decoder(stream);
+    LzhDecoder& slots = *decoder;
+    Bytes out;
+    for (slots.BeginDecode(); out.size() < size && decoder->status == 0;) {
+        const int s = slots.DecodeSymbol();
+        const long distance = s < 256 ? -1 : slots.DecodeOffset();   // a literal: itself, once
+        for (int k = 0; k < (s < 256 ? 1 : s - 253) && out.size() < size; ++k) {
+            const long from = static_cast<long>(out.size()) - distance - 1;
+            out.push_back(distance < 0 ? static_cast<std::uint8_t>(s) : from >= 0 ? out[static_cast<std::size_t>(from)] : ' ');
+        }
+    }
+    DeleteDecoder(decoder);
+    return out;
+}
+
 TEST(Decoder, OutputMatchesTheModel)
 {
     std::vector<Token> everyOffset = Counting(5000), farAway = Counting(8200);
@@ -246,6 +270,9 @@ TEST(Decoder, OutputMatchesTheModel)
         farAway = farAway + std::vector<Token>{Lit(low), Match(3 + low, 8191 - (1 << low)), Match(4, 4096 - (1 << low))};
     Block full = Of(std::vector<Token>(65536, Lit('a')), Single('a'));   // 65,536 symbols: a block size of 0
     full.size = 0;
+    Code deep{std::vector<int>(510, 0)};   // lengths 1 to 15, and 16 twice: codes longer than the table
+    for (int i = 0; i < 17; ++i)
+        deep.lengths['a' + i] = std::min(i + 1, 16);
     const struct {
         const char* label;
         std::vector<Block> blocks;
@@ -265,12 +292,14 @@ TEST(Decoder, OutputMatchesTheModel)
         {"blocks share the window", {Of(Literals("the quick brown fox ")), Of({Match(19, 19), Lit('!')})}},
         {"a block size of 0 counts 65,536 symbols", {full, Of({Lit('b'), Lit('b')}, Single('b'))}},
         {"count-0 codes spend no bits", {Of(std::vector<Token>(30, Match(10, 0)), Single(263), Single(0))}},
+        {"literal codes of 13 to 16 bits", {Of(Literals("qponmlkjihgfedcba"), deep)}},
     };
     for (const auto& c : cases) {
         const Bytes expected = Expected(c.blocks, c.size);
         DecodeRun run = Decode(EncodeBlocks(c.blocks), static_cast<std::uint32_t>(expected.size()), Crc(expected));
         EXPECT_EQ(run.result, kDecodeOk) << c.label << ": " << DecodeReasonText(run.reason);
         EXPECT_TRUE(run.output == expected) << c.label;
+        EXPECT_TRUE(DecodeBySlots(EncodeBlocks(c.blocks), expected.size()) == expected) << c.label << ": slot operations";
     }
 }
 

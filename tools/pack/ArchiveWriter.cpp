@@ -16,14 +16,7 @@ namespace {
 
 constexpr uint8_t kFileAttribute = 0x20;  // the MS-DOS archive bit
 constexpr uint8_t kOsMsDos = 'M';
-constexpr uint8_t kDirectoryRecordType = 2;
-constexpr uint8_t kDirectorySeparator = 0xFF;
-constexpr size_t kMaxHeaderSize = 255;   // the header size is one byte
-// The longest base header, level 1 with a 101-byte name, fits that byte.
-static_assert(25 + kMaxBaseName <= kMaxHeaderSize, "header size fits its byte");
-constexpr size_t kChecksumStart = 2;     // the checksum covers the bytes behind it
-constexpr int kDosEpochYear = 1980;
-constexpr int kDosLastYear = 1980 + 127;
+constexpr int kDosLastYear = kDosEpochYear + 127;
 
 void Put16(std::vector<uint8_t>& h, uint32_t v)
 {
@@ -79,8 +72,8 @@ void DosTimeStamp(time_t t, uint16_t& dosDate, uint16_t& dosTime)
 {
     struct tm local;
     if (localtime_r(&t, &local) == nullptr || local.tm_year + 1900 < kDosEpochYear) {
-        dosDate = (1 << 5) | 1;  // 1980-01-01 00:00:00
-        dosTime = 0;
+        dosDate = kFallbackDosDate;
+        dosTime = kFallbackDosTime;
         return;
     }
     if (local.tm_year + 1900 > kDosLastYear) {
@@ -128,7 +121,7 @@ std::vector<uint8_t> BuildMemberHeader(const PackInput& input, const MemberRecor
         sum += h[i];
     h[1] = uint8_t(sum);
     if (folderRecord != 0) {
-        h.push_back(kDirectoryRecordType);
+        h.push_back(kExtendedDirectory);
         h.insert(h.end(), folder.begin(), folder.end());
         Put16(h, 0);
     }

@@ -55,9 +55,6 @@ public:
         return tail;
     }
 
-    // Bytes completed so far (bits still in the accumulator not counted).
-    size_t BytesWritten() const { return used_; }
-
 private:
     std::vector<uint8_t>& out_;
     size_t used_ = 0;

@@ -177,9 +177,9 @@ uint64_t BuildSmallCode(const uint32_t* freq, Code<N>& code, int skipIndex, int 
     CodeShape shape;
     ShapeCode(freq, N, shape);
     uint64_t best = ~uint64_t(0);
+    // Every limit leaves room for all N symbols: 2^5 > 19.
+    static_assert((1 << 5) >= kCodeLengthSymbols && (1 << 5) >= kOffsetSymbols, "every limit can code N symbols");
     for (int limit : kLimits) {
-        if ((1 << limit) < N && limit < kMaxCodeLength)
-            continue;
         BuildCode(freq, shape, trial, limit);
         BitCounter header;
         WriteSmallCode(header, trial, countBits, skipIndex);
@@ -208,7 +208,9 @@ void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes, bool thorough)
             ForEachLengthEntry(codes.symbols.lengths, LengthsSent(codes.symbols),
                                [&](int entry, int, int) { ++entryFreq[entry]; });
         }
-        BuildCode(entryFreq, codes.codeLengths, kMaxCodeLength, false);
+        // The header writer sends the symbol lengths in this code: its
+        // canonical codes are read, so they are built.
+        BuildCode(entryFreq, codes.codeLengths, kMaxCodeLength);
         return;
     }
     BuildSmallCode(stats.offsetFreq, codes.offsets, -1, kOffsetCountBits);

@@ -48,7 +48,7 @@ void CountDepths(const uint64_t* sorted, int used, int* count)
 void LimitDepths(int* count, int deepest, int maxLength)
 {
     for (int d = deepest; d > maxLength; --d) {
-        for (int guard = 0; count[d] > 0 && guard < kMaxSymbols; ++guard) {
+        while (count[d] > 0) {
             int j = d - 2;
             while (j > 0 && count[j] == 0)
                 --j;

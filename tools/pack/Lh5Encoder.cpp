@@ -63,10 +63,11 @@ void PlanChunk(Planner& pl, BitWriter& out, int count)
     pl.openCost = chunkCost;
 }
 
-// Plans every whole chunk of pending items, or all of them at the end.
+// Plans every whole chunk of pending items, or all of them at the end. Each
+// chunk planned takes at least one pending item.
 void PlanPending(Planner& pl, BitWriter& out, bool last)
 {
-    for (size_t guard = 0; guard <= pl.items.size(); ++guard) {
+    for (;;) {
         int pending = int(pl.items.size()) - int(pl.open.items);
         if (pending == 0 || (!last && pending < kChunkItems))
             break;

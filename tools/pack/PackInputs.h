@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "LzhFormat.h"
+
 namespace lzhpack {
 
 // The code page of the stored names: plain ASCII, which reads the same in
@@ -33,8 +35,8 @@ enum PackStatus {
 // Longest names the installer's header reader takes: a base-header name of
 // 101 bytes and a directory record of 200 bytes including its trailing
 // separator.
-constexpr size_t kMaxBaseName = 101;
-constexpr size_t kMaxDirectoryRecord = 200;
+constexpr size_t kMaxBaseName = kMaxBaseNameLength;
+constexpr size_t kMaxDirectoryRecord = kMaxDirectoryLength;
 
 // Every PATH in argument order: a file as its base name; a folder as every
 // regular file below it, in byte order of the relative paths. The names
