@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr INT_PTR kStarted = 1;        // EndDialog result of Start installation
-constexpr INT_PTR kCancelled = 2;      // EndDialog result of Cancel and Esc
+constexpr INT_PTR kStarted = 1;    // EndDialog result of Start installation
+constexpr INT_PTR kCancelled = 2;  // EndDialog result of Cancel and Esc
 
 // WM_COMMAND values with notification code 0 (BN_CLICKED) in the high word:
 // comparing the whole wParam lets every other notification pass through.
@@ -44,8 +44,7 @@ void Browse(HWND dialog)
 bool RunMainDialog()
 {
     int id = IsJapanese == 1 ? IDD_MAIN_J : IDD_MAIN;
-    INT_PTR result = DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(id), nullptr,
-                                     MainDialogProc, 0);
+    INT_PTR result = DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(id), nullptr, MainDialogProc, 0);
     return result == kStarted;
 }
 
@@ -58,17 +57,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     if (message != WM_COMMAND)
         return FALSE;
     switch (wParam) {
-    case kStartCommand:
-        StartInstallation(dialog);
-        return FALSE;
-    case kCancelCommand:
-        EndDialog(dialog, kCancelled);
-        return FALSE;
-    case kBrowseCommand:
-        Browse(dialog);
-        return TRUE;
-    default:
-        return FALSE;
+    case kStartCommand: StartInstallation(dialog); return FALSE;
+    case kCancelCommand: EndDialog(dialog, kCancelled); return FALSE;
+    case kBrowseCommand: Browse(dialog); return TRUE;
+    default: return FALSE;
     }
 }
 

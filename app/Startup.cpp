@@ -9,8 +9,7 @@
 extern "C" __attribute__((force_align_arg_pointer)) void ZoravuviStart()
 {
     char noCommandLine[] = "";
-    ExitProcess(static_cast<UINT>(
-        WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, SW_SHOWDEFAULT)));
+    ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, SW_SHOWDEFAULT)));
 }
 
 // The engine's classes take their memory from GlobalAlloc themselves; the

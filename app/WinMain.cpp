@@ -21,13 +21,12 @@ constexpr char kSilentSwitch[] = " -s-";
 constexpr char kShortcutSwitch[] = " -l";
 constexpr char kEnglishCaption[] = "Install finished";
 // "インストール完了" in code page 932; MessageBoxA takes it as ANSI text.
-constexpr char kJapaneseCaption[] =
-    "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5b\x83\x8b\x8a\xae\x97\xb9";
+constexpr char kJapaneseCaption[] = "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5b\x83\x8b\x8a\xae\x97\xb9";
 
 // The quoted program path, both switches and the terminator always fit, so
 // the command is never cut whatever the folder's length.
-constexpr int kCommandCapacity = kFolderCapacity + 2 + sizeof kProgramName +
-                                 sizeof kSilentSwitch + sizeof kShortcutSwitch;
+constexpr int kCommandCapacity =
+    kFolderCapacity + 2 + sizeof kProgramName + sizeof kSilentSwitch + sizeof kShortcutSwitch;
 
 // Looked up at run time so that systems without the call still run.
 void HardenDllSearch()
@@ -36,16 +35,13 @@ void HardenDllSearch()
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (kernel == nullptr)
         return;
-    auto setDirs = reinterpret_cast<SetDirsFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDirs =
+        reinterpret_cast<SetDirsFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (setDirs != nullptr)
         setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);  // a DLL planted beside us (Downloads) must never load
 }
 
-int SwappedVersion(DWORD version)
-{
-    return (int)((version & 0xFF) * 256 + ((version >> 8) & 0xFF));
-}
+int SwappedVersion(DWORD version) { return (int)((version & 0xFF) * 256 + ((version >> 8) & 0xFF)); }
 
 // Reads one REG_SZ value into InstallFolder; anything else leaves it empty.
 // A value that fills all 256 bytes without its terminator counts as absent.
@@ -54,8 +50,7 @@ void ReadFolderValue(HKEY key, const char* name)
     memset(InstallFolder, 0, sizeof InstallFolder);
     DWORD type = 0;
     DWORD size = kFolderCapacity;
-    LONG status = RegQueryValueExA(key, name, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(InstallFolder), &size);
+    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(InstallFolder), &size);
     if (status != ERROR_SUCCESS || type != REG_SZ || InstallFolder[kFolderCapacity - 1] != '\0')
         InstallFolder[0] = '\0';
 }
@@ -134,8 +129,7 @@ HKEY OpenKeyPath(HKEY root, const char* path, bool create)
         if (*rest == '\\')
             ++rest;
         HKEY next = nullptr;
-        LONG status = create ? RegCreateKeyA(current, component, &next)
-                             : RegOpenKeyA(current, component, &next);
+        LONG status = create ? RegCreateKeyA(current, component, &next) : RegOpenKeyA(current, component, &next);
         RegCloseKey(current);
         if (status != ERROR_SUCCESS)
             return nullptr;

@@ -38,7 +38,7 @@ struct Ceiling {
     Crc16Table table;
     unsigned long long bytes = 0;
     unsigned files = 0;
-    unsigned crcSum = 0;   // printed, so that the CRC work cannot be dropped
+    unsigned crcSum = 0;  // printed, so that the CRC work cannot be dropped
 };
 
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t count)

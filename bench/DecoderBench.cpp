@@ -56,16 +56,17 @@ void AppendFiles(Bytes& out, const std::vector<std::string>& paths, std::size_t 
 Bytes TextBytes(std::size_t size)
 {
     Bytes out;
-    AppendFiles(out, {"/usr/share/common-licenses/GPL-3", "/usr/share/common-licenses/GPL-2",
-                      "/usr/share/common-licenses/LGPL-2.1", "/usr/share/common-licenses/Apache-2.0",
-                      "/usr/share/common-licenses/Artistic", "/usr/include/stdio.h", "/usr/include/stdlib.h",
-                      "/usr/include/string.h", "/usr/include/unistd.h", "/usr/include/fcntl.h",
-                      "/usr/include/elf.h", "/usr/include/link.h", "/usr/include/regex.h"},
+    AppendFiles(out,
+                {"/usr/share/common-licenses/GPL-3", "/usr/share/common-licenses/GPL-2",
+                 "/usr/share/common-licenses/LGPL-2.1", "/usr/share/common-licenses/Apache-2.0",
+                 "/usr/share/common-licenses/Artistic", "/usr/include/stdio.h", "/usr/include/stdlib.h",
+                 "/usr/include/string.h", "/usr/include/unistd.h", "/usr/include/fcntl.h", "/usr/include/elf.h",
+                 "/usr/include/link.h", "/usr/include/regex.h"},
                 size);
     // A system without those files still gets words to compress.
     std::mt19937 rng(kSeed);
-    static const char* const kWords[] = {"the ", "archive ", "member ", "window ", "code ", "length ", "of ",
-                                         "table ", "bits\n", "and ", "a ", "decoder "};
+    static const char* const kWords[] = {"the ", "archive ", "member ", "window ", "code ", "length ",
+                                         "of ",  "table ",   "bits\n",  "and ",    "a ",    "decoder "};
     while (out.size() < size) {
         for (const char* w = kWords[rng() % 12]; *w && out.size() < size; ++w)
             out.push_back(std::uint8_t(*w));
@@ -76,8 +77,7 @@ Bytes TextBytes(std::size_t size)
 Bytes BinaryBytes(std::size_t size)
 {
     Bytes out;
-    AppendFiles(out, {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/x86_64-linux-gnu/libc.so.6",
-                      "/proc/self/exe"},
+    AppendFiles(out, {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/x86_64-linux-gnu/libc.so.6", "/proc/self/exe"},
                 size);
     out.resize(size, 0);
     return out;
@@ -124,7 +124,8 @@ const std::vector<Member>& Members(const std::string& kind)
     if (kind == "small") {
         const Bytes all = TextBytes(kSmallBytes * kSmallCount);
         for (std::size_t i = 0; i < kSmallCount; ++i)
-            members.push_back(Pack(Bytes(all.begin() + long(i * kSmallBytes), all.begin() + long((i + 1) * kSmallBytes))));
+            members.push_back(
+                Pack(Bytes(all.begin() + long(i * kSmallBytes), all.begin() + long((i + 1) * kSmallBytes))));
     } else if (kind == "text") {
         members.push_back(Pack(TextBytes(kMemberBytes)));
     } else if (kind == "binary") {

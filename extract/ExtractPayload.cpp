@@ -25,7 +25,7 @@ char StoredTag;
 // components are tested for links anew.
 struct KnownDirectory {
     char path[kPathRoom];
-    std::size_t length;   // 0 until a member's directories are in place
+    std::size_t length;  // 0 until a member's directories are in place
 };
 
 // One walk over the archive.
@@ -33,8 +33,8 @@ struct Run {
     MemoryStream& stream;
     const char* folder;
     KnownDirectory known;
-    int worst;         // the highest result that a report has stood for
-    bool headerRead;   // at least one member header was read
+    int worst;        // the highest result that a report has stood for
+    bool headerRead;  // at least one member header was read
 };
 
 // A member's target path and the length of its directory part.
@@ -46,7 +46,7 @@ struct Target {
 MemberReport Event(const MemberHeader& header, const char* target, std::int32_t start, MemberOutcome outcome,
                    int result)
 {
-    return MemberReport{&header, target, start, outcome, PathVerdict::Accepted, 0, DecodeReason::None,
+    return MemberReport{&header,     target, start, outcome, PathVerdict::Accepted, 0, DecodeReason::None,
                         kHeaderRead, result};
 }
 
@@ -187,8 +187,8 @@ PathVerdict JudgeTarget(const Run& run, const MemberHeader& header, Target& to)
     return CheckLinks(to.path, folderLength);
 }
 
-void ReportRefusal(Run& run, const MemberHeader& header, const Target& to, std::int32_t start,
-                   PathVerdict verdict, int result)
+void ReportRefusal(Run& run, const MemberHeader& header, const Target& to, std::int32_t start, PathVerdict verdict,
+                   int result)
 {
     MemberReport report = Event(header, to.path, start, MemberOutcome::PathRefused, result);
     report.verdict = verdict;
@@ -289,15 +289,15 @@ int EndResult(const Run& run, std::int32_t next, bool found, int headerResult)
     return !run.headerRead || AtArchiveEnd(run.stream, next) ? kResultOk : kResultBrokenFile;
 }
 
-void ReportWalk(Run& run, const MemberHeader& header, std::int32_t start, MemberOutcome outcome,
-                int headerResult, int result)
+void ReportWalk(Run& run, const MemberHeader& header, std::int32_t start, MemberOutcome outcome, int headerResult,
+                int result)
 {
     MemberReport report = Event(header, "", start, outcome, result);
     report.headerResult = headerResult;
     Report(run, report);
 }
 
-} // namespace
+}  // namespace
 
 LzhDecoder* const StoredMarker = reinterpret_cast<LzhDecoder*>(&StoredTag);
 

@@ -22,22 +22,22 @@ constexpr int kPayloadResourceId = 1;
 constexpr int kScanWindow = 2048;
 constexpr int kLookAhead = 4;
 constexpr int kStoredBufferSize = 10240;
-constexpr int kFolderCut = 254;           // InstallFolder keeps at most this much before its separator
+constexpr int kFolderCut = 254;  // InstallFolder keeps at most this much before its separator
 
 // What happened to one member, and why a walk ended; for tests and lzhtool.
 enum class MemberOutcome : std::uint8_t {
     Written,
-    DirectoryEntry,    // names only a directory: its directories made, or nothing
-    PathRefused,       // see verdict
-    StoredTooLarge,    // originalSize above packedSize
-    StoredTruncated,   // originalSize above the bytes left in the payload
+    DirectoryEntry,   // names only a directory: its directories made, or nothing
+    PathRefused,      // see verdict
+    StoredTooLarge,   // originalSize above packedSize
+    StoredTruncated,  // originalSize above the bytes left in the payload
     CreateFailed,
-    CrcMismatch,       // stored member; the file was deleted
-    DecodeFailed,      // see decodeResult and decodeReason; the file was deleted
+    CrcMismatch,   // stored member; the file was deleted
+    DecodeFailed,  // see decodeResult and decodeReason; the file was deleted
     NoMemory,
-    WalkEnded,         // see headerResult and headerReason
-    NoProgress,        // the scan led back to or before the previous header
-    Misplaced,         // a header found behind where the previous member ends
+    WalkEnded,   // see headerResult and headerReason
+    NoProgress,  // the scan led back to or before the previous header
+    Misplaced,   // a header found behind where the previous member ends
 };
 
 // result is what this report alone makes of the run's result: 0 for a

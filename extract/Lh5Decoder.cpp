@@ -21,11 +21,9 @@ static_assert(1 + kCrcAfterMatch <= kMinMatch, "a match adds at least the bytes 
 }  // namespace
 
 Lh5Decoder::Lh5Decoder(MemoryStream& stream)
-    : status(0), source(stream), windowBits(kWindowBits), matchAdjust(kMatchAdjust),
-      offsetSymbols(kOffsetSymbols), offsetCountBits(kOffsetCountBits), reason(DecodeReason::None),
-      dryReads(0)
-{
-}
+    : status(0), source(stream), windowBits(kWindowBits), matchAdjust(kMatchAdjust), offsetSymbols(kOffsetSymbols),
+      offsetCountBits(kOffsetCountBits), reason(DecodeReason::None), dryReads(0)
+{}
 
 void* Lh5Decoder::operator new(std::size_t bytes, const std::nothrow_t&) noexcept
 {
@@ -303,8 +301,8 @@ std::uint16_t Lh5Decoder::DecodeAll(HFILE file, std::uint32_t originalSize)
         const std::uint32_t room = static_cast<std::uint32_t>(size - windowPos);
         const std::uint32_t left = originalSize - outputCount;
         Stretch out = {begin, begin + (left < room ? left : room)};
-        const std::uint8_t* checked = begin;   // the CRC covers the output up to here
-        std::uint32_t length = 0;   // a match the stretch could not take
+        const std::uint8_t* checked = begin;  // the CRC covers the output up to here
+        std::uint32_t length = 0;             // a match the stretch could not take
         std::int32_t from = 0;
         while (out.at != out.end) {
             const std::uint16_t s = NextSymbol(r, symbolsOwed, out);

@@ -104,13 +104,13 @@ public:
     std::int32_t offsetSymbols;
     std::int32_t offsetCountBits;
     DecodeReason reason;
-    std::int32_t dryReads;   // bytes asked for after the payload ran out
-    bool windowFilled;       // every window byte written once: the first flush is behind
+    std::int32_t dryReads;  // bytes asked for after the payload ran out
+    bool windowFilled;      // every window byte written once: the first flush is behind
     // Beside each symbolTable entry that holds a symbol, that symbol's code
     // length: the output loop reads it with the symbol, from the same index,
     // instead of waiting for the symbol to look up symbolLengths.
     std::uint8_t symbolEntryBits[kSymbolTableSize];
-    std::uint8_t smallEntryBits[kSmallTableSize];   // the same beside smallTable
+    std::uint8_t smallEntryBits[kSmallTableSize];  // the same beside smallTable
     // The offset code's table once more, with each distance's extra bits
     // folded in (PrepareDistances in Lh5Tables.cpp): the bits that a table
     // index stands for, code and extra bits together (kSlowDistance where

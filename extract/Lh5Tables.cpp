@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int kLengthSlots = kMaxCodeLength + 2;   // lengths 1..16 and the end of 16
+constexpr int kLengthSlots = kMaxCodeLength + 2;  // lengths 1..16 and the end of 16
 constexpr std::uint32_t kCodeSpace = 1u << kMaxCodeLength;
-constexpr int kRunOfOne = 0;         // code-length entries for zero runs
+constexpr int kRunOfOne = 0;  // code-length entries for zero runs
 constexpr int kShortRun = 1;
 constexpr int kLongRun = 2;
 
@@ -28,7 +28,7 @@ constexpr int kLongRun = 2;
 void FillEntries(std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t begin, std::uint32_t end,
                  std::uint16_t symbol, std::uint8_t length)
 {
-    const std::uint64_t symbols = symbol * 0x0001000100010001ull;   // four entries
+    const std::uint64_t symbols = symbol * 0x0001000100010001ull;  // four entries
     const std::uint64_t lengths = length * 0x0101010101010101ull;  // eight entries
     const std::uint32_t run = end - begin;
     if (run >= 16) {
@@ -53,7 +53,7 @@ void FillEntries(std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t be
     }
 }
 
-} // namespace
+}  // namespace
 
 // A code's symbols that have a length, in increasing order, and the number of
 // codes of each length. Most of the 510 literal/length symbols of a block
@@ -234,8 +234,8 @@ void Lh5Decoder::MakeTable(int symbolCount, const std::uint8_t* lengths, int tab
 // fill the 16-bit code space exactly; an empty code leaves only invalid
 // entries, which fail the member when used. entryBits gets each short
 // code's length beside its table entries.
-void Lh5Decoder::BuildTable(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
-                            int tableBits, std::uint16_t* table, std::uint8_t* entryBits)
+void Lh5Decoder::BuildTable(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
+                            std::uint16_t* table, std::uint8_t* entryBits)
 {
     std::uint32_t weight[kLengthSlots] = {}, start[kLengthSlots] = {};
     std::uint32_t total = 0;
@@ -269,9 +269,9 @@ void Lh5Decoder::BuildTable(const CodeCensus& census, int symbolCount, const std
 // the short codes' entries stay inside the table and that at most
 // symbolCount - 1 nodes are made. The node checks stay as a guard for the
 // arrays all the same.
-void Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths,
-                                 int tableBits, std::uint16_t* table, std::uint8_t* entryBits,
-                                 std::uint32_t* start, const std::uint32_t* weight)
+void Lh5Decoder::FillTableLeaves(const CodeCensus& census, int symbolCount, const std::uint8_t* lengths, int tableBits,
+                                 std::uint16_t* table, std::uint8_t* entryBits, std::uint32_t* start,
+                                 const std::uint32_t* weight)
 {
     const int shift = kMaxCodeLength - tableBits;
     std::uint16_t nextNode = static_cast<std::uint16_t>(symbolCount);

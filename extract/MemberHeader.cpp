@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::uint8_t kLastControlByte = 0x20;   // this and below become '_'
+constexpr std::uint8_t kLastControlByte = 0x20;  // this and below become '_'
 
 int Refuse(MemberHeader& header, int result, HeaderReason reason)
 {
@@ -12,10 +12,7 @@ int Refuse(MemberHeader& header, int result, HeaderReason reason)
     return result;
 }
 
-std::uint8_t PrintableNameByte(std::uint8_t b)
-{
-    return b <= kLastControlByte ? '_' : b;
-}
+std::uint8_t PrintableNameByte(std::uint8_t b) { return b <= kLastControlByte ? '_' : b; }
 
 // A date or time that the system rejects takes the earliest MS-DOS stamp, so
 // that the file never receives an undefined time.
@@ -87,7 +84,7 @@ int ReadExtendedHeaders(MemberHeader& header, MemoryStream& stream, std::int32_t
     }
 }
 
-} // namespace
+}  // namespace
 
 int ReadMemberHeader(MemberHeader& header, MemoryStream& stream)
 {

@@ -35,14 +35,14 @@ enum class HeaderReason : std::uint8_t {
 struct MemberHeader {
     std::int32_t headerSize;
     char method[kMethodLength + 1];
-    std::uint32_t packedSize;       // at level 1 includes the extended headers
-    std::uint16_t extendedSize;     // sum of the extended size fields read
+    std::uint32_t packedSize;    // at level 1 includes the extended headers
+    std::uint16_t extendedSize;  // sum of the extended size fields read
     std::uint32_t originalSize;
-    FILETIME lastWriteTime;         // UTC
+    FILETIME lastWriteTime;  // UTC
     std::uint8_t level;
     char directoryName[kMaxDirectoryLength + 1];  // '\' separators; may be empty
-    char fileName[kNameRoom];       // empty for an entry naming only a directory
-    std::uint32_t crc;              // CRC-16 of the unpacked data, high half 0
+    char fileName[kNameRoom];                     // empty for an entry naming only a directory
+    std::uint32_t crc;                            // CRC-16 of the unpacked data, high half 0
     HeaderReason reason;
 };
 

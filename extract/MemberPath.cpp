@@ -40,8 +40,7 @@ bool IsDeviceName(const char* name, std::size_t length)
     for (std::size_t i = 0; i < 3; ++i)
         up[i] = Upper(name[i]);
     if (base == 3)
-        return !std::strcmp(up, "CON") || !std::strcmp(up, "PRN") || !std::strcmp(up, "AUX") ||
-               !std::strcmp(up, "NUL");
+        return !std::strcmp(up, "CON") || !std::strcmp(up, "PRN") || !std::strcmp(up, "AUX") || !std::strcmp(up, "NUL");
     return (!std::strcmp(up, "COM") || !std::strcmp(up, "LPT")) && name[3] >= '1' && name[3] <= '9';
 }
 
@@ -54,7 +53,7 @@ PathVerdict CheckComponent(const char* name, std::size_t length)
     return PathVerdict::Accepted;
 }
 
-} // namespace
+}  // namespace
 
 // Splits at '\' and '/', stepping over double-byte characters so that a
 // trail byte 0x5C stays inside its name.

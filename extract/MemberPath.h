@@ -10,16 +10,16 @@
 
 #include "MemberHeader.h"
 
-constexpr int kPathRoom = 256;    // the target path and its work copies
+constexpr int kPathRoom = 256;  // the target path and its work copies
 constexpr int kMaxPathLength = kPathRoom - 1;
 
 enum class PathVerdict : std::uint8_t {
     Accepted,
-    ParentComponent,   // "..", or any name of dots only that Windows could fold into one
-    Colon,             // a drive, a stream or an NT prefix
-    DeviceName,        // CON, PRN, AUX, NUL, COM1-9, LPT1-9
-    TooLong,           // the target would not fit in 255 bytes
-    Link,              // a component inside the folder is a link or junction
+    ParentComponent,  // "..", or any name of dots only that Windows could fold into one
+    Colon,            // a drive, a stream or an NT prefix
+    DeviceName,       // CON, PRN, AUX, NUL, COM1-9, LPT1-9
+    TooLong,          // the target would not fit in 255 bytes
+    Link,             // a component inside the folder is a link or junction
 };
 
 // Joins folder (ending in a separator), the directory name and the file name

@@ -21,14 +21,14 @@ void MemoryStream::Seek(std::int32_t offset, int origin)
         break;
     case kSeekCurrent:
         current = Offset(current, offset);
-        available = static_cast<std::int32_t>(static_cast<std::uint32_t>(available) - static_cast<std::uint32_t>(offset));
+        available =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(available) - static_cast<std::uint32_t>(offset));
         break;
     case kSeekEnd:
         current = Offset(start, static_cast<std::int64_t>(size) + offset);
         available = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(offset));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <new>
 
-constexpr std::int32_t kStreamDry = 10;   // `error` once a read found no byte
+constexpr std::int32_t kStreamDry = 10;  // `error` once a read found no byte
 
 enum SeekOrigin : int { kSeekStart = 0, kSeekCurrent = 1, kSeekEnd = 2 };
 
@@ -13,8 +13,7 @@ class MemoryStream final {
 public:
     MemoryStream(const std::uint8_t* data, std::uint32_t length)
         : available(static_cast<std::int32_t>(length)), size(length), error(0), current(data), start(data)
-    {
-    }
+    {}
 
     // The only virtual operation. The target is not checked: reads outside
     // the data fail as at its end.
@@ -56,7 +55,7 @@ public:
     std::int32_t Position() const
     {
         return static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(current) -
-                                          reinterpret_cast<std::uintptr_t>(start));
+                                         reinterpret_cast<std::uintptr_t>(start));
     }
 
     // The driver keeps its stream on the heap; these route that allocation
@@ -66,9 +65,9 @@ public:
     static void operator delete(void* block) noexcept;
     static void operator delete(void* block, const std::nothrow_t&) noexcept;
 
-    std::int32_t available;      // size minus the position; negative past the end
+    std::int32_t available;  // size minus the position; negative past the end
     std::uint32_t size;
-    std::int32_t error;          // 0, or kStreamDry from the first failed read on
-    const std::uint8_t* current; // the next byte to be read
-    const std::uint8_t* start;   // position 0
+    std::int32_t error;           // 0, or kStreamDry from the first failed read on
+    const std::uint8_t* current;  // the next byte to be read
+    const std::uint8_t* start;    // position 0
 };

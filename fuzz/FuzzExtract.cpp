@@ -3,7 +3,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    HostSetCodePage(size % 2 ? 932 : 1252);   // Shift-JIS for odd lengths: both path scans get explored
+    HostSetCodePage(size % 2 ? 932 : 1252);  // Shift-JIS for odd lengths: both path scans get explored
     FuzzExtract(data, size);
     return 0;
 }

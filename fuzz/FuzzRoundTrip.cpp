@@ -13,8 +13,9 @@ std::vector<std::uint8_t> PackMember(const std::vector<std::uint8_t>& data, std:
         lzhpack::EncodeLh5(data.data(), std::uint32_t(data.size()), packed);
     const bool lh5 = method == 1 || (method != 2 && packed.size() < data.size());
     const std::vector<std::uint8_t>& body = lh5 ? packed : data;
-    const lzhpack::MemberRecord record{lh5 ? "-lh5-" : "-lh0-", std::uint32_t(body.size()), std::uint32_t(data.size()),
-                                       kFallbackDosTime, kFallbackDosDate, lzhpack::Crc16(data.data(), data.size())};
+    const lzhpack::MemberRecord record{lh5 ? "-lh5-" : "-lh0-",    std::uint32_t(body.size()),
+                                       std::uint32_t(data.size()), kFallbackDosTime,
+                                       kFallbackDosDate,           lzhpack::Crc16(data.data(), data.size())};
     auto archive = lzhpack::BuildMemberHeader({"", options & 8 ? "D/E" : "", "F.BIN"}, record, options & 1);
     archive.insert(archive.end(), body.begin(), body.end());
     archive.push_back(0);

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 // A few bytes may declare 4 GiB and legitimately expand to it: the engine meets a short write instead.
 constexpr std::uint64_t kFileSizeCap = 4u << 20;
 std::string Base, Install, OutsideBefore;
-std::uint64_t DeclaredBytes = 0, WrittenBytes = 0;   // by the engine, per input
+std::uint64_t DeclaredBytes = 0, WrittenBytes = 0;  // by the engine, per input
 
 [[noreturn]] void FuzzFail(const char* what, const std::string& detail)
 {
@@ -44,8 +44,9 @@ std::string SnapshotOutside()
         if (it->path() == Install)
             it.disable_recursion_pending();
         else if (lstat(it->path().c_str(), &st) == 0)
-            lines += it->path().string() + " mode " + std::to_string(st.st_mode) + " size " + std::to_string(st.st_size)
-                     + " ctime " + std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec) + "\n";
+            lines += it->path().string() + " mode " + std::to_string(st.st_mode) + " size " +
+                     std::to_string(st.st_size) + " ctime " + std::to_string(st.st_ctim.tv_sec) + "." +
+                     std::to_string(st.st_ctim.tv_nsec) + "\n";
     }
     return lines;
 }
@@ -74,7 +75,7 @@ void CreateSandbox()
 // Empties the install folder, plants the links, makes payload the resource and the folder InstallFolder.
 void PrepareInstall(const std::uint8_t* payload, std::size_t size)
 {
-    std::signal(SIGXFSZ, SIG_IGN);   // each time: libFuzzer takes the capped write for a crash otherwise
+    std::signal(SIGXFSZ, SIG_IGN);  // each time: libFuzzer takes the capped write for a crash otherwise
     if (Base.empty())
         CreateSandbox();
     for (const auto& entry : fs::directory_iterator(Install))

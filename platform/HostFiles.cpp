@@ -120,7 +120,7 @@ BOOL SinkDelete(const std::string& path)
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 void HostSetSinkMode(bool on)
 {
@@ -225,8 +225,7 @@ BOOL WINAPI DosDateTimeToFileTime(WORD fatDate, WORD fatTime, LPFILETIME localTi
     const int year = kDosEpochYear + (fatDate >> 9);
     const unsigned month = (fatDate >> 5) & 15u, day = fatDate & 31u;
     const unsigned hour = fatTime >> 11, minute = (fatTime >> 5) & 63u, second = (fatTime & 31u) * 2;
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 59)
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
         return FALSE;
     std::int64_t seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
     SetTicks(localTime, (seconds + kSecondsFrom1601To1970) * kTicksPerSecond);
@@ -249,7 +248,7 @@ BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* localTime, LPFILETIME utcTim
     if (::localtime_r(&utc, &fields) == nullptr)
         return FALSE;
     utc = wall - fields.tm_gmtoff;
-    SetTicks(utcTime, (static_cast<std::int64_t>(utc) + kSecondsFrom1601To1970) * kTicksPerSecond +
-                          ticks % kTicksPerSecond);
+    SetTicks(utcTime,
+             (static_cast<std::int64_t>(utc) + kSecondsFrom1601To1970) * kTicksPerSecond + ticks % kTicksPerSecond);
     return TRUE;
 }

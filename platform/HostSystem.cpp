@@ -34,7 +34,7 @@ bool CountdownFires(int& countdown)
     return countdown == 0;
 }
 
-} // namespace
+}  // namespace
 
 void HostRegisterPayload(const void* data, DWORD size)
 {

@@ -78,8 +78,7 @@ HFILE WINAPI _lcreat(LPCSTR path, int attribute);
 UINT WINAPI _lwrite(HFILE file, LPCCH buffer, UINT count);
 LONG WINAPI _hwrite(HFILE file, LPCCH buffer, LONG count);
 HFILE WINAPI _lclose(HFILE file);
-BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
-                        const FILETIME* lastWrite);
+BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess, const FILETIME* lastWrite);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);

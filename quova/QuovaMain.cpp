@@ -11,7 +11,7 @@ namespace {
 constexpr char kLogName[] = "quova-launch.log";
 constexpr char kNoSwitches[] = "(none)";
 
-char Folder[MAX_PATH];   // the executable's folder, ending in a backslash
+char Folder[MAX_PATH];  // the executable's folder, ending in a backslash
 const char* Switches = "";
 
 // Cuts the module path after its last backslash. CharNextA steps over
@@ -55,8 +55,8 @@ void AppendLaunchLog(const char* commandLine)
     char path[MAX_PATH + sizeof kLogName];
     lstrcpyA(path, Folder);
     lstrcatA(path, kLogName);
-    HANDLE log = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE log =
+        CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
@@ -79,11 +79,8 @@ INT_PTR CALLBACK QuovaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
-    default:
-        return FALSE;
+    case WM_CLOSE: EndDialog(dialog, 0); return TRUE;
+    default: return FALSE;
     }
 }
 

@@ -27,7 +27,7 @@ std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
     return a;
 }
 
-inline std::uint16_t Crc(const Bytes& data)   // bit by bit, apart from the engine's table
+inline std::uint16_t Crc(const Bytes& data)  // bit by bit, apart from the engine's table
 {
     unsigned crc = 0;
     for (std::uint8_t b : data) {
@@ -40,12 +40,12 @@ inline std::uint16_t Crc(const Bytes& data)   // bit by bit, apart from the engi
 
 struct BitWriter {
     std::vector<bool> bits;
-    void Put(std::uint32_t value, int width)   // most significant bit first
+    void Put(std::uint32_t value, int width)  // most significant bit first
     {
         for (int k = width - 1; k >= 0; --k)
             bits.push_back(((value >> k) & 1) != 0);
     }
-    Bytes Finish() const   // the last byte padded with zeros
+    Bytes Finish() const  // the last byte padded with zeros
     {
         Bytes out((bits.size() + 7) / 8, 0);
         for (std::size_t i = 0; i < bits.size(); ++i)
@@ -74,13 +74,13 @@ inline Code Flat(int n)
     return code;
 }
 
-inline void PutSymbol(BitWriter& w, const Code& code, int symbol)   // canonical: by length, then by symbol
+inline void PutSymbol(BitWriter& w, const Code& code, int symbol)  // canonical: by length, then by symbol
 {
     const std::vector<int>& lengths = code.lengths;
     if (lengths.empty())
         return;
     if (symbol < 0 || symbol >= static_cast<int>(lengths.size()) || lengths[symbol] == 0)
-        std::abort();   // the test asked for a symbol its code does not have
+        std::abort();  // the test asked for a symbol its code does not have
     std::uint32_t next = 0;
     int previous = 0;
     for (int length = 1; length <= lengths[symbol]; ++length) {
@@ -92,7 +92,7 @@ inline void PutSymbol(BitWriter& w, const Code& code, int symbol)   // canonical
     w.Put(next << (lengths[symbol] - previous), lengths[symbol]);
 }
 
-inline int SentCount(const std::vector<int>& lengths)   // up to the last length that is not 0
+inline int SentCount(const std::vector<int>& lengths)  // up to the last length that is not 0
 {
     const auto last = std::find_if(lengths.rbegin(), lengths.rend(), [](int l) { return l != 0; });
     return static_cast<int>(last.base() - lengths.begin());
@@ -119,8 +119,8 @@ inline void PutSmallCode(BitWriter& w, const Code& code, int countBits, bool wit
 }
 
 struct Token {
-    int length;   // 0 for a literal
-    int value;    // the literal, or the distance
+    int length;  // 0 for a literal
+    int value;   // the literal, or the distance
 };
 inline Token Lit(int byte) { return {0, byte}; }
 inline Token Match(int length, int distance) { return {length, distance}; }
@@ -133,7 +133,7 @@ inline std::vector<Token> Literals(const std::string& text)
     return t;
 }
 
-inline std::vector<Token> Counting(int n)   // literals that do not repeat soon
+inline std::vector<Token> Counting(int n)  // literals that do not repeat soon
 {
     std::vector<Token> t;
     for (int i = 0; i < n; ++i)
@@ -142,7 +142,7 @@ inline std::vector<Token> Counting(int n)   // literals that do not repeat soon
 }
 
 struct Block {
-    int size = -1;   // -1: the number of tokens
+    int size = -1;  // -1: the number of tokens
     Code symbols = Flat(510), offsets = Flat(14), small = Flat(19);
     std::vector<Token> tokens;
 };
@@ -169,7 +169,7 @@ inline void PutSymbolLengths(BitWriter& w, const Block& block)
 inline void PutBlockHeader(BitWriter& w, const Block& block)
 {
     w.Put(static_cast<std::uint32_t>(block.size >= 0 ? block.size : block.tokens.size()) & 0xFFFF, 16);
-    if (block.symbols.lengths.empty())   // a code-length code of one value 0, then the symbol's count 0 and value
+    if (block.symbols.lengths.empty())  // a code-length code of one value 0, then the symbol's count 0 and value
         w.Put(0, 10), w.Put(0, 9), w.Put(static_cast<std::uint32_t>(block.symbols.single), 9);
     else
         PutSmallCode(w, block.small, 5, true), PutSymbolLengths(w, block);
@@ -195,7 +195,7 @@ inline Bytes EncodeBlocks(const std::vector<Block>& blocks)
     return w.Finish();
 }
 
-inline Bytes Expected(const std::vector<Block>& blocks, std::size_t size = SIZE_MAX)   // the window starts as spaces
+inline Bytes Expected(const std::vector<Block>& blocks, std::size_t size = SIZE_MAX)  // the window starts as spaces
 {
     Bytes out;
     for (const Block& b : blocks) {
@@ -213,16 +213,18 @@ inline Bytes Expected(const std::vector<Block>& blocks, std::size_t size = SIZE_
 struct Member {
     int level = 1;
     std::string method = "-lh0-", name;
-    Bytes data, extended;   // extended: level-1 records before the size 0 that ends the chain
+    Bytes data, extended;  // extended: level-1 records before the size 0 that ends the chain
     std::uint32_t originalSize = 0;
-    std::uint16_t crc = 0, dosTime = (12 << 11) | (34 << 5) | 28, dosDate = (21 << 9) | (2 << 5) | 3;   // 2001-02-03 12:34:56
+    std::uint16_t crc = 0, dosTime = (12 << 11) | (34 << 5) | 28,
+                  dosDate = (21 << 9) | (2 << 5) | 3;  // 2001-02-03 12:34:56
     bool closeChain = true;
-    std::int64_t packedSize = -1;   // -1: the data and the records
+    std::int64_t packedSize = -1;  // -1: the data and the records
 };
 
 inline Member Stored(const std::string& name, const std::string& content, int level = 1)
 {
-    return Member{level, "-lh0-", name, Text(content), {}, static_cast<std::uint32_t>(content.size()), Crc(Text(content))};
+    return Member{
+        level, "-lh0-", name, Text(content), {}, static_cast<std::uint32_t>(content.size()), Crc(Text(content))};
 }
 
 inline Member Packed(const std::string& name, const std::string& content, int level = 1)
@@ -233,13 +235,13 @@ inline Member Packed(const std::string& name, const std::string& content, int le
     return m;
 }
 
-inline Bytes Record(int type, const Bytes& content)   // an extended record: size, type, content
+inline Bytes Record(int type, const Bytes& content)  // an extended record: size, type, content
 {
     const std::size_t size = content.size() + 3;
     return Bytes{std::uint8_t(size), std::uint8_t(size >> 8), std::uint8_t(type)} + content;
 }
 
-inline Member WithDirectory(Member m, const std::string& directory)   // '\' goes into the record as 0xFF
+inline Member WithDirectory(Member m, const std::string& directory)  // '\' goes into the record as 0xFF
 {
     Bytes name = Text(directory);
     std::replace(name.begin(), name.end(), std::uint8_t('\\'), std::uint8_t(0xFF));
@@ -251,7 +253,10 @@ inline Bytes Encode(const Member& m)
 {
     const std::size_t extended = m.level == 1 ? m.extended.size() : 0;
     Bytes h = {0, 0};
-    const auto Put = [&h](std::uint32_t value, int bytes) { for (int k = 0; k < bytes; ++k) h.push_back(std::uint8_t(value >> 8 * k)); };
+    const auto Put = [&h](std::uint32_t value, int bytes) {
+        for (int k = 0; k < bytes; ++k)
+            h.push_back(std::uint8_t(value >> 8 * k));
+    };
     h.insert(h.end(), m.method.begin(), m.method.begin() + 5);
     Put(static_cast<std::uint32_t>(m.packedSize >= 0 ? m.packedSize : std::int64_t(m.data.size() + extended)), 4);
     Put(m.originalSize, 4);
@@ -280,7 +285,8 @@ struct ScratchFolder {
     std::string root;
     ScratchFolder()
     {
-        root = (std::filesystem::temp_directory_path() / ("zv-engine-" + std::to_string(std::random_device{}()))).string();
+        root =
+            (std::filesystem::temp_directory_path() / ("zv-engine-" + std::to_string(std::random_device{}()))).string();
         std::filesystem::create_directories(root);
     }
     ~ScratchFolder()
@@ -296,7 +302,8 @@ struct ScratchFolder {
 #endif
         return (std::filesystem::path(root) / relative).string();
     }
-    std::optional<std::string> Read(const std::string& relative) const   // nothing when there is no such entry; "/" a folder
+    std::optional<std::string> Read(
+        const std::string& relative) const  // nothing when there is no such entry; "/" a folder
     {
         std::error_code ec;
         const std::filesystem::file_status status = std::filesystem::symlink_status(Native(relative), ec);
@@ -305,7 +312,7 @@ struct ScratchFolder {
         std::ifstream in(Native(relative), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    int CountEntries() const   // files and folders below it
+    int CountEntries() const  // files and folders below it
     {
         std::error_code ec;
         return static_cast<int>(std::distance(std::filesystem::recursive_directory_iterator(root, ec),
@@ -338,7 +345,7 @@ inline DecodeRun Decode(const Bytes& data, std::uint32_t size, std::uint16_t crc
 
 struct Walk {
     int result = -1;
-    std::vector<PathVerdict> verdicts;   // one per report, the walk's end included
+    std::vector<PathVerdict> verdicts;  // one per report, the walk's end included
 };
 
 inline Walk* Recording = nullptr;

@@ -27,14 +27,14 @@ Bytes Chained(const Bytes& chain, bool close = true)
     return Encode(m);
 }
 
-const Bytes kWrappingChain = {0x05, 0x00, 0x40, 0x00, 0x00, 0xFB, 0xFF, 0x40};   // 5 + 0xFFFB wraps to 0
+const Bytes kWrappingChain = {0x05, 0x00, 0x40, 0x00, 0x00, 0xFB, 0xFF, 0x40};  // 5 + 0xFFFB wraps to 0
 
 struct HeaderCase {
     const char* label;
     Bytes bytes;
     int result;
-    std::string fileName = "", directory = "";   // checked when the header is read
-    std::size_t cut = 0;   // bytes at the end left out of the stream, though still in memory behind it
+    std::string fileName = "", directory = "";  // checked when the header is read
+    std::size_t cut = 0;  // bytes at the end left out of the stream, though still in memory behind it
 };
 
 TEST(Headers, ReadOrRefused)
@@ -48,9 +48,10 @@ TEST(Headers, ReadOrRefused)
         {"extended name of 101 bytes", Chained(Record(1, Text(n101))), kHeaderBroken},
         {"extended name with control bytes", Chained(Record(1, Text("A B\tC"))), kHeaderRead, "A_B_C"},
         {"directory", Encode(WithDirectory(Stored("NNN", "data"), "DOC\\EN\\")), kHeaderRead, "NNN", "DOC\\EN\\"},
-        {"directory with a space", Encode(WithDirectory(Stored("NNN", "data"), "MY DOCS\\")), kHeaderRead, "NNN", "MY_DOCS\\"},
-        {"directory converted up to a control byte", Chained(Record(2, {'A', 0xFF, 1, 0xFF, ' '})), kHeaderRead,
-         "NNN", "A\\\x01\xff "},
+        {"directory with a space", Encode(WithDirectory(Stored("NNN", "data"), "MY DOCS\\")), kHeaderRead, "NNN",
+         "MY_DOCS\\"},
+        {"directory converted up to a control byte", Chained(Record(2, {'A', 0xFF, 1, 0xFF, ' '})), kHeaderRead, "NNN",
+         "A\\\x01\xff "},
         {"directory of 0 bytes", Chained(Record(2, {})), kHeaderBroken},
         {"directory of 200 bytes", Chained(Record(2, Text(d200))), kHeaderRead, "NNN", d200},
         {"directory of 201 bytes", Chained(Record(2, Text(d200 + "D"))), kHeaderBroken},
@@ -65,11 +66,12 @@ TEST(Headers, ReadOrRefused)
         {"level 2", Encode(Stored("NAME", "data", 2)), kHeaderLevel},
         {"end of archive", {0}, kHeaderEnd},
         {"data ending inside the method", {0x16, 0, '-', 'l', 'h'}, kHeaderDry},
-        {"data ending one byte before a level-0 header's end", Encode(Stored("N", "data", 0)), kHeaderBroken, "", "", 5},
+        {"data ending one byte before a level-0 header's end", Encode(Stored("N", "data", 0)), kHeaderBroken, "", "",
+         5},
     };
     for (const HeaderCase& c : cases) {
         MemberHeader h;
-        std::memset(&h, 0x5A, sizeof h);   // no field may keep what was there before
+        std::memset(&h, 0x5A, sizeof h);  // no field may keep what was there before
         MemoryStream s(c.bytes.data(), static_cast<std::uint32_t>(c.bytes.size() - c.cut));
         EXPECT_EQ(ReadMemberHeader(h, s), c.result) << c.label;
         if (c.result == kHeaderRead) {
@@ -81,26 +83,38 @@ TEST(Headers, ReadOrRefused)
 }
 
 struct PathCase {
-    const char* directory;   // a directory record (level 1 only)
+    const char* directory;  // a directory record (level 1 only)
     const char* name;
     PathVerdict verdict;
 };
 
 const PathCase kPathCases[] = {
-    {"", "..\\X", PathVerdict::ParentComponent},        {"", "../X", PathVerdict::ParentComponent},
-    {"", "A\\..\\..\\X", PathVerdict::ParentComponent}, {"", "D/.../T.TXT", PathVerdict::ParentComponent},
-    {"", "..", PathVerdict::ParentComponent},           {"A\\..\\", "X", PathVerdict::ParentComponent},
-    {".", ".\\X", PathVerdict::ParentComponent},        // "." and ".\X" join to "..\X"
-    {"\x01/. ./", "X", PathVerdict::ParentComponent},   // spaces are kept behind a control byte
-    {"", "C:X", PathVerdict::Colon},                    {"", "A.TXT:STREAM", PathVerdict::Colon},
-    {"C:\\", "X", PathVerdict::Colon},                  {"", "\\\\?\\C:\\X", PathVerdict::Colon},
-    {"", "\\??\\C:\\X", PathVerdict::Colon},            {"", "CON", PathVerdict::DeviceName},
-    {"", "nul.tar.gz", PathVerdict::DeviceName},        {"\x01/Com1 .log/", "X", PathVerdict::DeviceName},
-    {"", "LPT9", PathVerdict::DeviceName},              {"", "aux.", PathVerdict::DeviceName},
-    {"PRN\\", "X", PathVerdict::DeviceName},            {"D\\CoM5\\", "X", PathVerdict::DeviceName},
-    {"", "CONX", PathVerdict::Accepted},                {"", "COM0", PathVerdict::Accepted},
-    {"", "COM10", PathVerdict::Accepted},               {"", "X..Y", PathVerdict::Accepted},
-    {".\\", "X", PathVerdict::Accepted},                {"\\TOP\\", "X", PathVerdict::Accepted},
+    {"", "..\\X", PathVerdict::ParentComponent},
+    {"", "../X", PathVerdict::ParentComponent},
+    {"", "A\\..\\..\\X", PathVerdict::ParentComponent},
+    {"", "D/.../T.TXT", PathVerdict::ParentComponent},
+    {"", "..", PathVerdict::ParentComponent},
+    {"A\\..\\", "X", PathVerdict::ParentComponent},
+    {".", ".\\X", PathVerdict::ParentComponent},       // "." and ".\X" join to "..\X"
+    {"\x01/. ./", "X", PathVerdict::ParentComponent},  // spaces are kept behind a control byte
+    {"", "C:X", PathVerdict::Colon},
+    {"", "A.TXT:STREAM", PathVerdict::Colon},
+    {"C:\\", "X", PathVerdict::Colon},
+    {"", "\\\\?\\C:\\X", PathVerdict::Colon},
+    {"", "\\??\\C:\\X", PathVerdict::Colon},
+    {"", "CON", PathVerdict::DeviceName},
+    {"", "nul.tar.gz", PathVerdict::DeviceName},
+    {"\x01/Com1 .log/", "X", PathVerdict::DeviceName},
+    {"", "LPT9", PathVerdict::DeviceName},
+    {"", "aux.", PathVerdict::DeviceName},
+    {"PRN\\", "X", PathVerdict::DeviceName},
+    {"D\\CoM5\\", "X", PathVerdict::DeviceName},
+    {"", "CONX", PathVerdict::Accepted},
+    {"", "COM0", PathVerdict::Accepted},
+    {"", "COM10", PathVerdict::Accepted},
+    {"", "X..Y", PathVerdict::Accepted},
+    {".\\", "X", PathVerdict::Accepted},
+    {"\\TOP\\", "X", PathVerdict::Accepted},
 };
 
 // Form 0: a level-0 name; 1: a level-1 base name; 2: an extended name.
@@ -124,7 +138,8 @@ TEST(Paths, RefusedMembersLeaveNothingAndTheWalkGoesOn)
             EXPECT_EQ(walk.result, c.verdict == PathVerdict::Accepted ? kResultOk : kResultBrokenFile) << label;
             EXPECT_EQ(f.Read("LATER"), "later") << label;
             EXPECT_EQ(walk.verdicts.at(0), c.verdict) << label;
-            EXPECT_EQ(f.CountEntries() > 1, c.verdict == PathVerdict::Accepted) << label << ": written, or nothing made for it";
+            EXPECT_EQ(f.CountEntries() > 1, c.verdict == PathVerdict::Accepted)
+                << label << ": written, or nothing made for it";
         }
     }
 }
@@ -135,11 +150,12 @@ TEST(Paths, TargetsUpTo255Bytes)
     const std::string folder = std::string(149, 'F') + "\\";
     for (std::size_t name : {105u, 106u}) {
         MemberHeader h;
-        std::strcpy(h.directoryName, "\\");   // its leading separator is dropped
+        std::strcpy(h.directoryName, "\\");  // its leading separator is dropped
         std::strcpy(h.fileName, std::string(name, 'n').c_str());
-        char room[kPathRoom + 8];   // a byte written past the target must not hurt the test
+        char room[kPathRoom + 8];  // a byte written past the target must not hurt the test
         EXPECT_EQ(BuildTargetPath(folder.c_str(), h, reinterpret_cast<char(&)[kPathRoom]>(room)),
-                  name == 105 ? PathVerdict::Accepted : PathVerdict::TooLong) << name;
+                  name == 105 ? PathVerdict::Accepted : PathVerdict::TooLong)
+            << name;
     }
 }
 
@@ -164,8 +180,8 @@ struct WalkCase {
     const char* label;
     Bytes archive;
     int result;
-    std::vector<std::pair<std::string, const char*>> files;   // content; null: must not exist
-    std::vector<const char*> planted = {};   // files there before
+    std::vector<std::pair<std::string, const char*>> files;  // content; null: must not exist
+    std::vector<const char*> planted = {};                   // files there before
 };
 
 TEST(Walk, MembersWrittenOrPassedOver)
@@ -184,47 +200,92 @@ TEST(Walk, MembersWrittenOrPassedOver)
                   Stored("D/E.TXT", "slash", 0), WithDirectory(Packed("B.TXT", "in DOC\\EN"), "DOC\\EN\\"),
                   WithDirectory(Stored("", ""), "ONLY\\"), Stored("EMPTY", ""), Stored("BIN\\", "", 0)}),
          kResultOk,
-         {{"A.TXT", "packed"}, {"S.BIN", "stored"}, {"SUB\\C.TXT", "level 0"}, {"D\\E.TXT", "slash"},
-          {"DOC\\EN\\B.TXT", "in DOC\\EN"}, {"ONLY", nullptr}, {"EMPTY", ""}, {"BIN", "/"}}},
+         {{"A.TXT", "packed"},
+          {"S.BIN", "stored"},
+          {"SUB\\C.TXT", "level 0"},
+          {"D\\E.TXT", "slash"},
+          {"DOC\\EN\\B.TXT", "in DOC\\EN"},
+          {"ONLY", nullptr},
+          {"EMPTY", ""},
+          {"BIN", "/"}}},
         {"no end byte", Archive({Stored("X", "x")}, false), kResultOk, {{"X", "x"}}},
         {"2045 bytes before the first header", Bytes(2045, 'j') + Archive({Stored("F", "f")}), kResultOk, {{"F", "f"}}},
-        {"2046 bytes before the first header", Bytes(2046, 'j') + Archive({Stored("F", "f")}), kResultNotArchive, {{"F", nullptr}}},
+        {"2046 bytes before the first header",
+         Bytes(2046, 'j') + Archive({Stored("F", "f")}),
+         kResultNotArchive,
+         {{"F", nullptr}}},
         {"an empty archive", {0}, kResultNotArchive, {}},
         {"no archive", Text("a text - with hyphens -l"), kResultNotArchive, {}},
-        {"hyphens that start no method", Text("-x- -la5- -lhab --") + Archive({Stored("F", "f")}), kResultOk, {{"F", "f"}}},
-        {"data ending in -l before a header of size 104", Archive({Stored("DASH", "-l"), Stored(std::string(82, 'N'), "found", 0)}),
-         kResultOk, {{"DASH", "-l"}, {std::string(82, 'N'), "found"}}},
+        {"hyphens that start no method",
+         Text("-x- -la5- -lhab --") + Archive({Stored("F", "f")}),
+         kResultOk,
+         {{"F", "f"}}},
+        {"data ending in -l before a header of size 104",
+         Archive({Stored("DASH", "-l"), Stored(std::string(82, 'N'), "found", 0)}),
+         kResultOk,
+         {{"DASH", "-l"}, {std::string(82, 'N'), "found"}}},
         {"stored members",
-         Archive({Stored("BIG", big), Damaged(Stored("BADCRC", "x"), 0x0101), Damaged(Stored("LARGE", "12345"), 0, 6), other}),
-         kResultBrokenFile, {{"BIG", big.c_str()}, {"BADCRC", nullptr}, {"LARGE", nullptr}, {"OTHER", "copied as it is"}}},
+         Archive({Stored("BIG", big), Damaged(Stored("BADCRC", "x"), 0x0101), Damaged(Stored("LARGE", "12345"), 0, 6),
+                  other}),
+         kResultBrokenFile,
+         {{"BIG", big.c_str()}, {"BADCRC", nullptr}, {"LARGE", nullptr}, {"OTHER", "copied as it is"}}},
         {"stored member cut short by the payload's end", cut, kResultBrokenFile, {{"FIRST", "1"}, {"CUT", nullptr}}},
-        {"-lh6- copied as stored", Archive({six, Stored("NEXT", "n")}), kResultBrokenFile, {{"SIX", nullptr}, {"NEXT", "n"}}},
-        {"a middle member cut short", Archive({Stored("A", "a"), middle, Stored("C", "c")}), kResultBrokenFile,
+        {"-lh6- copied as stored",
+         Archive({six, Stored("NEXT", "n")}),
+         kResultBrokenFile,
+         {{"SIX", nullptr}, {"NEXT", "n"}}},
+        {"a middle member cut short",
+         Archive({Stored("A", "a"), middle, Stored("C", "c")}),
+         kResultBrokenFile,
          {{"A", "a"}, {"MIDDLE", nullptr}}},
-        {"a packed size one byte long", Archive({Damaged(Stored("A", "a"), 0, 0, 2), Stored("B", "b")}), kResultBrokenFile,
+        {"a packed size one byte long",
+         Archive({Damaged(Stored("A", "a"), 0, 0, 2), Stored("B", "b")}),
+         kResultBrokenFile,
          {{"A", "a"}, {"B", "b"}}},
-        {"a packed size past the payload's end", Archive({Damaged(Stored("A", "a"), 0, 0, 99), Stored("B", "b")}),
-         kResultBrokenFile, {{"A", "a"}, {"B", nullptr}}},
-        {"a packed size into a later member's data", Archive({Damaged(Stored("A", "a"), 0, 0, 60), Stored("P", std::string(3000, 'p'))}),
-         kResultBrokenFile, {{"A", "a"}, {"P", nullptr}}},
-        {"a target of 256 bytes or more", Archive({WithDirectory(Stored(std::string(60, 'N'), "n"), std::string(200, 'D')), Stored("B", "b")}),
-         kResultWriteError, {{"B", "b"}}},
+        {"a packed size past the payload's end",
+         Archive({Damaged(Stored("A", "a"), 0, 0, 99), Stored("B", "b")}),
+         kResultBrokenFile,
+         {{"A", "a"}, {"B", nullptr}}},
+        {"a packed size into a later member's data",
+         Archive({Damaged(Stored("A", "a"), 0, 0, 60), Stored("P", std::string(3000, 'p'))}),
+         kResultBrokenFile,
+         {{"A", "a"}, {"P", nullptr}}},
+        {"a target of 256 bytes or more",
+         Archive({WithDirectory(Stored(std::string(60, 'N'), "n"), std::string(200, 'D')), Stored("B", "b")}),
+         kResultWriteError,
+         {{"B", "b"}}},
         {"decoded members",
          Archive({Damaged(Packed("BADCRC", "wrong CRC"), 0x8000), Packed("GOOD", "fine"),
                   Damaged(Packed("SHORT", std::string(3000, 'q')), 0, 50000)}),
-         kResultBrokenFile, {{"BADCRC", nullptr}, {"GOOD", "fine"}, {"SHORT", nullptr}}},
-        {"a file where a stored member's directory goes", Archive({Stored("X\\Z.TXT", "z", 0), Stored("NEVER", "n")}),
-         kResultWriteError, {{"X", kOld}, {"NEVER", nullptr}}, {"X"}},
-        {"a file where a decoded member's directory goes", Archive({Packed("X\\Y.TXT", "y", 0), Stored("NEVER", "n")}),
-         kResultWriteError, {{"X", kOld}, {"NEVER", nullptr}}, {"X"}},
-        {"longer files overwritten", Archive({Stored("OLD.TXT", "new"), Packed("OLD.LH5", "new")}), kResultOk,
-         {{"OLD.TXT", "new"}, {"OLD.LH5", "new"}}, {"OLD.TXT", "OLD.LH5"}},
-        {"a packed size leading back to the same header", Archive({Stored("PRE", "p"), PointingBack(Stored("LOOP", "once"))}),
-         kResultBrokenFile, {{"PRE", "p"}, {"LOOP", "once"}}},
-        {"record sizes that wrap", Archive({Stored("BEFORE", "b")}, false) + Chained(kWrappingChain, false), kResultBrokenFile,
+         kResultBrokenFile,
+         {{"BADCRC", nullptr}, {"GOOD", "fine"}, {"SHORT", nullptr}}},
+        {"a file where a stored member's directory goes",
+         Archive({Stored("X\\Z.TXT", "z", 0), Stored("NEVER", "n")}),
+         kResultWriteError,
+         {{"X", kOld}, {"NEVER", nullptr}},
+         {"X"}},
+        {"a file where a decoded member's directory goes",
+         Archive({Packed("X\\Y.TXT", "y", 0), Stored("NEVER", "n")}),
+         kResultWriteError,
+         {{"X", kOld}, {"NEVER", nullptr}},
+         {"X"}},
+        {"longer files overwritten",
+         Archive({Stored("OLD.TXT", "new"), Packed("OLD.LH5", "new")}),
+         kResultOk,
+         {{"OLD.TXT", "new"}, {"OLD.LH5", "new"}},
+         {"OLD.TXT", "OLD.LH5"}},
+        {"a packed size leading back to the same header",
+         Archive({Stored("PRE", "p"), PointingBack(Stored("LOOP", "once"))}),
+         kResultBrokenFile,
+         {{"PRE", "p"}, {"LOOP", "once"}}},
+        {"record sizes that wrap",
+         Archive({Stored("BEFORE", "b")}, false) + Chained(kWrappingChain, false),
+         kResultBrokenFile,
          {{"BEFORE", "b"}, {"NNN", nullptr}}},
-        {"level 2 ends the walk", Encode(Stored("FIRST", "1")) + Encode(Stored("HIGH", "h", 2)) + Archive({Stored("LATER", "l")}),
-         kResultUnknownType, {{"FIRST", "1"}, {"HIGH", nullptr}, {"LATER", nullptr}}},
+        {"level 2 ends the walk",
+         Encode(Stored("FIRST", "1")) + Encode(Stored("HIGH", "h", 2)) + Archive({Stored("LATER", "l")}),
+         kResultUnknownType,
+         {{"FIRST", "1"}, {"HIGH", nullptr}, {"LATER", nullptr}}},
     };
     for (const WalkCase& c : cases) {
         ScratchFolder f;
@@ -232,7 +293,8 @@ TEST(Walk, MembersWrittenOrPassedOver)
             std::ofstream(f.Native(name)) << kOld;
         EXPECT_EQ(RunMembers(c.archive, f.Win32()).result, c.result) << c.label;
         for (const auto& [name, content] : c.files)
-            EXPECT_EQ(f.Read(name), content ? std::optional<std::string>(content) : std::nullopt) << c.label << ": " << name;
+            EXPECT_EQ(f.Read(name), content ? std::optional<std::string>(content) : std::nullopt)
+                << c.label << ": " << name;
     }
 }
 
@@ -251,10 +313,12 @@ Bytes DecodeBySlots(const Bytes& data, std::size_t size)
     Bytes out;
     for (slots.BeginDecode(); out.size() < size && decoder->status == 0;) {
         const int s = slots.DecodeSymbol();
-        const long distance = s < 256 ? -1 : slots.DecodeOffset();   // a literal: itself, once
+        const long distance = s < 256 ? -1 : slots.DecodeOffset();  // a literal: itself, once
         for (int k = 0; k < (s < 256 ? 1 : s - 253) && out.size() < size; ++k) {
             const long from = static_cast<long>(out.size()) - distance - 1;
-            out.push_back(distance < 0 ? static_cast<std::uint8_t>(s) : from >= 0 ? out[static_cast<std::size_t>(from)] : ' ');
+            out.push_back(distance < 0 ? static_cast<std::uint8_t>(s)
+                          : from >= 0  ? out[static_cast<std::size_t>(from)]
+                                       : ' ');
         }
     }
     DeleteDecoder(decoder);
@@ -267,10 +331,11 @@ TEST(Decoder, OutputMatchesTheModel)
     for (int d : {0, 1, 2, 3, 5, 12, 31, 60, 100, 255, 511, 1000, 2047, 4095, 4999})
         everyOffset.push_back(Match(3 + d % 250, d));
     for (int low = 0; low < 12; ++low)
-        farAway = farAway + std::vector<Token>{Lit(low), Match(3 + low, 8191 - (1 << low)), Match(4, 4096 - (1 << low))};
-    Block full = Of(std::vector<Token>(65536, Lit('a')), Single('a'));   // 65,536 symbols: a block size of 0
+        farAway =
+            farAway + std::vector<Token>{Lit(low), Match(3 + low, 8191 - (1 << low)), Match(4, 4096 - (1 << low))};
+    Block full = Of(std::vector<Token>(65536, Lit('a')), Single('a'));  // 65,536 symbols: a block size of 0
     full.size = 0;
-    Code deep{std::vector<int>(510, 0)};   // lengths 1 to 15, and 16 twice: codes longer than the table
+    Code deep{std::vector<int>(510, 0)};  // lengths 1 to 15, and 16 twice: codes longer than the table
     for (int i = 0; i < 17; ++i)
         deep.lengths['a' + i] = std::min(i + 1, 16);
     const struct {
@@ -281,13 +346,16 @@ TEST(Decoder, OutputMatchesTheModel)
         {"a match before the start copies the window's spaces", {Of({Match(5, 3), Lit('x')})}},
         {"length 256 at distance 0", {Of(Literals("ab") + std::vector<Token>{Match(256, 0)})}},
         {"a distance shorter than the length repeats", {Of(Literals("abc") + std::vector<Token>{Match(20, 2)})}},
-        {"ahead in the first pass: spaces", {Of(Literals("xy") + std::vector<Token>{Match(20, 5000), Match(16, 7000)})}},
+        {"ahead in the first pass: spaces",
+         {Of(Literals("xy") + std::vector<Token>{Match(20, 5000), Match(16, 7000)})}},
         {"ahead after the first pass", {Of(Counting(8300) + std::vector<Token>{Match(20, 5000), Match(16, 7000)})}},
-        {"distance 8191 after a full window", {Of(Counting(8192) + std::vector<Token>{Match(3, 8191), Match(9, 8191)})}},
+        {"distance 8191 after a full window",
+         {Of(Counting(8192) + std::vector<Token>{Match(3, 8191), Match(9, 8191)})}},
         {"a last match cut at the member's size", {Of(Literals("0123456789") + std::vector<Token>{Match(100, 9)})}, 57},
         {"a window flush inside a match", {Of(Counting(8100) + std::vector<Token>{Match(200, 50)})}},
         {"every offset code", {Of(everyOffset)}},
-        {"offset codes of 8 bits and 12 extra bits", {Of(farAway, Flat(510), Code{{1, 2, 3, 4, 5, 6, 7, 0, 0, 0, 0, 0, 8, 8}})}},
+        {"offset codes of 8 bits and 12 extra bits",
+         {Of(farAway, Flat(510), Code{{1, 2, 3, 4, 5, 6, 7, 0, 0, 0, 0, 0, 8, 8}})}},
         {"an unused offset value outside the code", {Of(Literals("ok"), Flat(510), Single(15))}},
         {"blocks share the window", {Of(Literals("the quick brown fox ")), Of({Match(19, 19), Lit('!')})}},
         {"a block size of 0 counts 65,536 symbols", {full, Of({Lit('b'), Lit('b')}, Single('b'))}},
@@ -299,7 +367,8 @@ TEST(Decoder, OutputMatchesTheModel)
         DecodeRun run = Decode(EncodeBlocks(c.blocks), static_cast<std::uint32_t>(expected.size()), Crc(expected));
         EXPECT_EQ(run.result, kDecodeOk) << c.label << ": " << DecodeReasonText(run.reason);
         EXPECT_TRUE(run.output == expected) << c.label;
-        EXPECT_TRUE(DecodeBySlots(EncodeBlocks(c.blocks), expected.size()) == expected) << c.label << ": slot operations";
+        EXPECT_TRUE(DecodeBySlots(EncodeBlocks(c.blocks), expected.size()) == expected)
+            << c.label << ": slot operations";
     }
 }
 
@@ -340,16 +409,24 @@ TEST(Decoder, DamageEndsTheMemberWithFour)
         std::uint16_t crc = 0;
     } cases[] = {
         {"literal/length count 511", LengthsOf(small, 511, [](BitWriter&) {}), DecodeReason::CountTooLarge},
-        {"zero runs past 510 lengths", LengthsOf(small, 510, [&](BitWriter& w) {
-             PutSymbol(w, small, 1), w.Put(0, 4), PutSymbol(w, small, 2), w.Put(511, 9), PutSymbol(w, small, 2), w.Put(511, 9);
-         }), DecodeReason::RunPastEnd},
-        {"literal/length lengths all zero", LengthsOf(small, 3, [&](BitWriter& w) {
-             PutSymbol(w, small, 0), PutSymbol(w, small, 0), PutSymbol(w, small, 0), PutSmallCode(w, Flat(14), 4, false);
-         }), DecodeReason::InvalidCode},
+        {"zero runs past 510 lengths",
+         LengthsOf(small, 510,
+                   [&](BitWriter& w) {
+                       PutSymbol(w, small, 1), w.Put(0, 4), PutSymbol(w, small, 2), w.Put(511, 9),
+                           PutSymbol(w, small, 2), w.Put(511, 9);
+                   }),
+         DecodeReason::RunPastEnd},
+        {"literal/length lengths all zero",
+         LengthsOf(small, 3,
+                   [&](BitWriter& w) {
+                       PutSymbol(w, small, 0), PutSymbol(w, small, 0), PutSymbol(w, small, 0),
+                           PutSmallCode(w, Flat(14), 4, false);
+                   }),
+         DecodeReason::InvalidCode},
         {"single symbol 510", HeaderOf(Of({Lit(0)}, Single(510), Single(0))), DecodeReason::InvalidCode},
         {"single offset value 14 in use", HeaderOf(Of({Lit(0)}, Single(256), Single(14))), DecodeReason::InvalidCode},
-        {"single code-length value 19", Bits([](BitWriter& w) { w.Put(1, 16), w.Put(0, 5), w.Put(19, 5), w.Put(3, 9); }),
-         DecodeReason::InvalidCode},
+        {"single code-length value 19",
+         Bits([](BitWriter& w) { w.Put(1, 16), w.Put(0, 5), w.Put(19, 5), w.Put(3, 9); }), DecodeReason::InvalidCode},
         {"incomplete literal/length code", HeaderOf(Of({}, Code{{1}})), DecodeReason::IncompleteCode},
         {"over-full literal/length code", HeaderOf(Of({}, Code{{1, 1, 1}})), DecodeReason::OversubscribedCode},
         {"incomplete offset code", HeaderOf(Of({}, Flat(510), Code{{1, 2, 3}})), DecodeReason::IncompleteCode},
@@ -384,11 +461,11 @@ TEST(Host, PayloadFaults)
         {HostResourceFault::None, 0, kResultOk, "ABS"},
         {HostResourceFault::Load, 0, kResultNotArchive, ""},
         {HostResourceFault::Lock, 0, kResultMemoryError, ""},
-        {HostResourceFault::None, 1, kResultMemoryEmpty, ""},     // the stream
-        {HostResourceFault::None, 2, kResultMemoryEmpty, ""},     // the first decoder
-        {HostResourceFault::None, 3, kResultMemoryError, "BS"},   // its window: that member alone is lost
-        {HostResourceFault::None, 4, kResultMemoryEmpty, "A"},    // the second decoder
-        {HostResourceFault::None, 6, kResultMemoryEmpty, "AB"},   // the copy buffer
+        {HostResourceFault::None, 1, kResultMemoryEmpty, ""},    // the stream
+        {HostResourceFault::None, 2, kResultMemoryEmpty, ""},    // the first decoder
+        {HostResourceFault::None, 3, kResultMemoryError, "BS"},  // its window: that member alone is lost
+        {HostResourceFault::None, 4, kResultMemoryEmpty, "A"},   // the second decoder
+        {HostResourceFault::None, 6, kResultMemoryEmpty, "AB"},  // the copy buffer
     };
     for (const auto& c : cases) {
         ScratchFolder f;
@@ -413,7 +490,7 @@ TEST(Host, ShortWritesEndTheMemberWithEight)
 {
     const Block block{-1, Flat(510), Flat(14), Flat(19), Counting(20000)};
     const Bytes data = EncodeBlocks({block}), expected = Expected({block});
-    for (int k = 0; k < 6; ++k) {   // each write in turn: half done, or failed
+    for (int k = 0; k < 6; ++k) {  // each write in turn: half done, or failed
         HostShortWrite(1 + k / 2, k % 2 != 0);
         DecodeRun run = Decode(data, static_cast<std::uint32_t>(expected.size()), Crc(expected));
         EXPECT_EQ(run.result, kDecodeWriteError) << k;
@@ -421,7 +498,7 @@ TEST(Host, ShortWritesEndTheMemberWithEight)
     }
 }
 
-const std::string kHyo = "\x95\x5c";   // Shift-JIS characters whose trail byte is 0x5C
+const std::string kHyo = "\x95\x5c";  // Shift-JIS characters whose trail byte is 0x5C
 const std::string kLast = "\x9f\x5c", kHigh = "\xe0\x5c", kTop = "\xfc\x5c";
 
 TEST(Host, InstallFolderEndsInOneSeparatorWithin255Bytes)
@@ -430,18 +507,20 @@ TEST(Host, InstallFolderEndsInOneSeparatorWithin255Bytes)
         UINT codePage;
         std::string in, out;
     } cases[] = {
-        {1252, "D:\\Tools", "D:\\Tools\\"}, {1252, "D:\\Tools\\", "D:\\Tools\\"}, {1252, "", "\\"},
+        {1252, "D:\\Tools", "D:\\Tools\\"},
+        {1252, "D:\\Tools\\", "D:\\Tools\\"},
+        {1252, "", "\\"},
         {1252, "D:\\" + kHyo, "D:\\" + kHyo},
         {1252, std::string(255, 'L'), std::string(254, 'L') + "\\"},
         {1252, std::string(253, 'L') + "\\x", std::string(253, 'L') + "\\"},
-        {932, "D:\\" + kHyo, "D:\\" + kHyo + "\\"},   // a trail byte 0x5C is no separator
+        {932, "D:\\" + kHyo, "D:\\" + kHyo + "\\"},  // a trail byte 0x5C is no separator
         {932, "D:\\" + kLast, "D:\\" + kLast + "\\"},
         {932, "D:\\" + kHigh, "D:\\" + kHigh + "\\"},
         {932, "D:\\" + kTop, "D:\\" + kTop + "\\"},
-        {932, "D:\\\x80\xa0\xfd\\", "D:\\\x80\xa0\xfd\\"},   // no lead bytes
-        {932, "D:\\A\\\x95", "D:\\A\\"},   // half a character after a separator: dropped
-        {932, "D:\\A\x95", "D:\\A\\"},     // elsewhere: made the separator
-        {932, std::string(253, 'L') + kHyo, std::string(253, 'L') + "\\"},   // the cut at 254 splits it
+        {932, "D:\\\x80\xa0\xfd\\", "D:\\\x80\xa0\xfd\\"},  // no lead bytes
+        {932, "D:\\A\\\x95", "D:\\A\\"},                    // half a character after a separator: dropped
+        {932, "D:\\A\x95", "D:\\A\\"},                      // elsewhere: made the separator
+        {932, std::string(253, 'L') + kHyo, std::string(253, 'L') + "\\"},  // the cut at 254 splits it
     };
     for (const auto& c : cases) {
         HostSetCodePage(c.codePage);
@@ -475,7 +554,8 @@ TEST(Host, LinksInsideTheFolderAreNeverFollowed)
     ScratchFolder outside, f;
     std::filesystem::create_directory_symlink(outside.root, f.Native("LINKDIR"));
     std::filesystem::create_symlink(outside.Native("victim"), f.Native("LINKFILE"));
-    Walk walk = RunMembers(Archive({Packed("LINKDIR\\P", "p", 0), Stored("LINKFILE", "s"), Packed("OK", "ok")}), f.Win32());
+    Walk walk =
+        RunMembers(Archive({Packed("LINKDIR\\P", "p", 0), Stored("LINKFILE", "s"), Packed("OK", "ok")}), f.Win32());
     EXPECT_EQ(outside.CountEntries(), 0);
     EXPECT_EQ(walk.result, kResultWriteError);
     EXPECT_EQ(walk.verdicts, (std::vector<PathVerdict>{PathVerdict::Link, PathVerdict::Link, PathVerdict::Accepted,
@@ -485,7 +565,7 @@ TEST(Host, LinksInsideTheFolderAreNeverFollowed)
 
 // Another process may put a link in place of a directory while a member in
 // it is written: the next member's components are tested anew.
-const ScratchFolder* Planting[2];   // the install folder, the link's target
+const ScratchFolder* Planting[2];  // the install folder, the link's target
 
 TEST(Host, LinkPlantedBetweenMembersOfOneDirectory)
 {
@@ -517,12 +597,12 @@ TEST(Host, TimeStampsFollowTheLocalZone)
         std::uint16_t date, time;
         long utc;
     } cases[] = {
-        {"UTC0", kFebruary, kNoon, 981203696L},   // 2001-02-03 12:34:56
+        {"UTC0", kFebruary, kNoon, 981203696L},  // 2001-02-03 12:34:56
         {"JST-9", kFebruary, kNoon, 981203696L - 9 * 3600},
         {kCet, kFebruary, kNoon, 981203696L - 3600},
         {kCet, kJuly, kNoon, 994163696L - 7200},
-        {"UTC0", (20 << 9) | (2 << 5) | 29, (23 << 11) | (59 << 5) | 29, 951868798L},   // 2000-02-29 23:59:58
-        {"JST-9", 0, kNoon, 315532800L - 9 * 3600},                                     // month 0
+        {"UTC0", (20 << 9) | (2 << 5) | 29, (23 << 11) | (59 << 5) | 29, 951868798L},  // 2000-02-29 23:59:58
+        {"JST-9", 0, kNoon, 315532800L - 9 * 3600},                                    // month 0
     };
     for (const auto& c : cases) {
         setenv("TZ", c.zone, 1);
@@ -541,4 +621,4 @@ TEST(Host, TimeStampsFollowTheLocalZone)
 
 #endif
 
-} // namespace
+}  // namespace

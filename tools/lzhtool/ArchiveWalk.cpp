@@ -33,7 +33,7 @@ struct WalkState {
     WalkTally* tally;
     const MemoryStream* stream;
     std::size_t folderLength;
-    std::int64_t next;            // where the scan after the last member read begins
+    std::int64_t next;  // where the scan after the last member read begins
     std::uint64_t bytesOut;
     std::uint64_t sinceRelease;
 };
@@ -42,8 +42,8 @@ WalkState Walk;
 void PrintMemberRow(const MemberHeader& h)
 {
     // The stored MS-DOS time, shown in the local time zone it was taken in.
-    const std::int64_t ticks = (static_cast<std::int64_t>(h.lastWriteTime.dwHighDateTime) << 32) |
-                               h.lastWriteTime.dwLowDateTime;
+    const std::int64_t ticks =
+        (static_cast<std::int64_t>(h.lastWriteTime.dwHighDateTime) << 32) | h.lastWriteTime.dwLowDateTime;
     time_t seconds = static_cast<time_t>(ticks / 10000000 - 11644473600LL);
     struct tm local;
     char stamp[32] = "-";
@@ -62,15 +62,12 @@ void PrintMemberLine(bool problem, const char* word, const MemberHeader& h, cons
     ProgressBreak();
     if (out == stderr)
         std::fflush(stdout);
-    std::fprintf(out, "%-8s %s%s%s%s%s\n", word, h.directoryName, h.fileName, reason ? " (" : "",
-                 reason ? reason : "", reason ? ")" : "");
+    std::fprintf(out, "%-8s %s%s%s%s%s\n", word, h.directoryName, h.fileName, reason ? " (" : "", reason ? reason : "",
+                 reason ? ")" : "");
 }
 
 // The walk ended where the archive does: at its end byte or its last byte.
-bool EndsCleanly()
-{
-    return Walk.next >= 0 && (Walk.next >= Walk.archive->size || Walk.archive->data[Walk.next] == 0);
-}
+bool EndsCleanly() { return Walk.next >= 0 && (Walk.next >= Walk.archive->size || Walk.archive->data[Walk.next] == 0); }
 
 void PrintWalkEnd(const MemberReport& r)
 {
@@ -143,8 +140,8 @@ void ReportMember(const MemberReport& r)
         tally.written += 1;
         tally.launchable = tally.launchable || IsLaunchTarget(r.target);
     }
-    const bool shown = command == WalkCommand::Test ? !Walk.request->quiet
-                                                    : command == WalkCommand::Extract && Walk.request->verbose;
+    const bool shown =
+        command == WalkCommand::Test ? !Walk.request->quiet : command == WalkCommand::Extract && Walk.request->verbose;
     if (shown)
         PrintMemberLine(false, directory ? "folder" : command == WalkCommand::Test ? "ok" : "written", h, nullptr);
 }
@@ -170,7 +167,7 @@ void ObserveWrite(long count)
         ProgressShow(Walk.bytesOut, static_cast<std::uint64_t>(Walk.stream->Position()), Walk.archive->size);
 }
 
-} // namespace
+}  // namespace
 
 int MapArchive(const char* path, ArchiveBytes& archive)
 {
@@ -243,8 +240,8 @@ int WalkArchive(const ArchiveBytes& archive, const WalkRequest& request, WalkTal
 void PrintWalkSummary(const WalkRequest& request, const WalkTally& tally, int result)
 {
     const char* done = request.command == WalkCommand::Extract ? "written" : "ok";
-    std::printf("%s: %d member(s), %d %s, %d lost: result %d (%s)\n", request.archiveName, tally.members,
-                tally.written, done, tally.lost, result, ResultText(result));
+    std::printf("%s: %d member(s), %d %s, %d lost: result %d (%s)\n", request.archiveName, tally.members, tally.written,
+                done, tally.lost, result, ResultText(result));
 }
 
 int CheckPayload(const std::uint8_t* data, std::uint32_t size, const char* name, bool quiet)
@@ -260,8 +257,10 @@ int CheckPayload(const std::uint8_t* data, std::uint32_t size, const char* name,
     if (result != 0)
         return result;
     if (!tally.launchable) {
-        std::fprintf(stderr, "lzhtool: %s: no member quova or quova.exe at the archive's root, "
-                             "which the installer starts when it has finished\n", name);
+        std::fprintf(stderr,
+                     "lzhtool: %s: no member quova or quova.exe at the archive's root, "
+                     "which the installer starts when it has finished\n",
+                     name);
         return kExitDataError;
     }
     return 0;
@@ -269,8 +268,8 @@ int CheckPayload(const std::uint8_t* data, std::uint32_t size, const char* name,
 
 const char* ResultText(int result)
 {
-    static const char* const kTexts[] = {"success",     "cancelled",    "not an archive", "unknown type",
-                                         "broken file", "memory empty", "memory error",   "read error",
+    static const char* const kTexts[] = {"success",     "cancelled",     "not an archive", "unknown type",
+                                         "broken file", "memory empty",  "memory error",   "read error",
                                          "write error", "internal error"};
     return result >= 0 && result <= 9 ? kTexts[result] : "unknown result";
 }

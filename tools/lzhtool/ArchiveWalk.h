@@ -17,19 +17,19 @@ struct ArchiveBytes {
 
 struct WalkRequest {
     WalkCommand command;
-    const char* archiveName;   // for messages
-    const char* folder;        // extract's install folder ('\' or '/'); the others use the installer's default
-    bool verbose;              // extract: also the members written
-    bool quiet;                // only the lines about members not written
+    const char* archiveName;  // for messages
+    const char* folder;       // extract's install folder ('\' or '/'); the others use the installer's default
+    bool verbose;             // extract: also the members written
+    bool quiet;               // only the lines about members not written
 };
 
 struct WalkTally {
-    int members;               // member headers read
-    int written;               // members whose file was (or would be) written in full
-    int lost;                  // members naming a file that was not written
+    int members;  // member headers read
+    int written;  // members whose file was (or would be) written in full
+    int lost;     // members naming a file that was not written
     std::uint64_t originalBytes;
     std::uint64_t packedBytes;
-    bool launchable;           // quova or quova.exe at the root was among those written
+    bool launchable;  // quova or quova.exe at the root was among those written
 };
 
 // The folder that test and list judge the targets in: the installer's default.

@@ -10,41 +10,38 @@
 #include "HostHooks.h"
 #include "Options.h"
 
-const char kExtractUsage[] =
-    "usage: lzhtool extract [--codepage 932] [--verbose] ARCHIVE FOLDER\n"
-    "\n"
-    "Installs every member of ARCHIVE under FOLDER as the installer does (same\n"
-    "engine, same rules), and prints one line per member lost or passed over,\n"
-    "with the reason, and a summary line. The exit status is the installer's\n"
-    "result: 0 when every member that names a file was written, else 2 to 9 as\n"
-    "the installer's messages (2 not an archive, 3 unknown type, 4 broken file,\n"
-    "5 memory empty, 8 write error). A lost member leaves no file.\n"
-    "  --codepage N  names in code page N: 932 reads them as Shift-JIS, as the\n"
-    "                installer does on a Japanese system (default: single-byte)\n"
-    "  --verbose     also a line for every member written\n"
-    "On a terminal, more than 64 MiB of output shows its progress on standard error.\n";
+const char kExtractUsage[] = "usage: lzhtool extract [--codepage 932] [--verbose] ARCHIVE FOLDER\n"
+                             "\n"
+                             "Installs every member of ARCHIVE under FOLDER as the installer does (same\n"
+                             "engine, same rules), and prints one line per member lost or passed over,\n"
+                             "with the reason, and a summary line. The exit status is the installer's\n"
+                             "result: 0 when every member that names a file was written, else 2 to 9 as\n"
+                             "the installer's messages (2 not an archive, 3 unknown type, 4 broken file,\n"
+                             "5 memory empty, 8 write error). A lost member leaves no file.\n"
+                             "  --codepage N  names in code page N: 932 reads them as Shift-JIS, as the\n"
+                             "                installer does on a Japanese system (default: single-byte)\n"
+                             "  --verbose     also a line for every member written\n"
+                             "On a terminal, more than 64 MiB of output shows its progress on standard error.\n";
 
-const char kTestUsage[] =
-    "usage: lzhtool test [--codepage 932] [--payload] ARCHIVE\n"
-    "\n"
-    "The installer's walk over ARCHIVE with nothing written: every member is\n"
-    "decoded and checked, its target judged in the installer's default folder\n"
-    "C:\\Program Files\\Quova\\. Prints one line per member (ok, or what is\n"
-    "wrong) and a summary line. The exit status is the result the installer\n"
-    "would give: 0 only when it would write every member that names a file.\n"
-    "  --codepage N  as for extract\n"
-    "  --payload     also refuse (status 65) an archive without a member quova\n"
-    "                or quova.exe (any case) at its root: the installer starts\n"
-    "                it when it has finished\n";
+const char kTestUsage[] = "usage: lzhtool test [--codepage 932] [--payload] ARCHIVE\n"
+                          "\n"
+                          "The installer's walk over ARCHIVE with nothing written: every member is\n"
+                          "decoded and checked, its target judged in the installer's default folder\n"
+                          "C:\\Program Files\\Quova\\. Prints one line per member (ok, or what is\n"
+                          "wrong) and a summary line. The exit status is the result the installer\n"
+                          "would give: 0 only when it would write every member that names a file.\n"
+                          "  --codepage N  as for extract\n"
+                          "  --payload     also refuse (status 65) an archive without a member quova\n"
+                          "                or quova.exe (any case) at its root: the installer starts\n"
+                          "                it when it has finished\n";
 
-const char kListUsage[] =
-    "usage: lzhtool list [--codepage 932] ARCHIVE\n"
-    "\n"
-    "Prints a header line, one line per member as the installer's walk finds it\n"
-    "(method, packed and original size, time stamp, CRC-16, header level,\n"
-    "directory and name) and a totals line (packed and original bytes, ratio,\n"
-    "members). Members the installer would not write are named on standard\n"
-    "error; the exit status is that of lzhtool test.\n";
+const char kListUsage[] = "usage: lzhtool list [--codepage 932] ARCHIVE\n"
+                          "\n"
+                          "Prints a header line, one line per member as the installer's walk finds it\n"
+                          "(method, packed and original size, time stamp, CRC-16, header level,\n"
+                          "directory and name) and a totals line (packed and original bytes, ratio,\n"
+                          "members). Members the installer would not write are named on standard\n"
+                          "error; the exit status is that of lzhtool test.\n";
 
 namespace {
 
@@ -101,7 +98,7 @@ int RunWalk(const WalkRequest& request, const char* path, bool payloadCheck)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 int RunExtract(int argc, char** argv)
 {

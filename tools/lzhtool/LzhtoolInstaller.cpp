@@ -21,17 +21,16 @@
 #include "PackSteps.h"
 #include "StubImage.h"
 
-const char kInstallerUsage[] =
-    "usage: lzhtool installer [--stub STUB.exe] OUTPUT.exe FOLDER|ARCHIVE\n"
-    "\n"
-    "Writes OUTPUT.exe, a copy of the installer STUB.exe whose payload is FOLDER,\n"
-    "packed as the build packs one (level 1, -lh5-, time stamps in UTC capped at\n"
-    "SOURCE_DATE_EPOCH, else at the build's ZV_PAYLOAD_EPOCH), or ARCHIVE as it is.\n"
-    "The payload must pass lzhtool test --payload. OUTPUT.exe is replaced if it\n"
-    "exists; a signed\n"
-    "stub's signature is dropped (sign OUTPUT.exe afresh).\n"
-    "  --stub STUB.exe  the installer to start from (default: $ZV_STUB, else\n"
-    "                   Zoravuvi-stub.exe beside lzhtool)\n";
+const char kInstallerUsage[] = "usage: lzhtool installer [--stub STUB.exe] OUTPUT.exe FOLDER|ARCHIVE\n"
+                               "\n"
+                               "Writes OUTPUT.exe, a copy of the installer STUB.exe whose payload is FOLDER,\n"
+                               "packed as the build packs one (level 1, -lh5-, time stamps in UTC capped at\n"
+                               "SOURCE_DATE_EPOCH, else at the build's ZV_PAYLOAD_EPOCH), or ARCHIVE as it is.\n"
+                               "The payload must pass lzhtool test --payload. OUTPUT.exe is replaced if it\n"
+                               "exists; a signed\n"
+                               "stub's signature is dropped (sign OUTPUT.exe afresh).\n"
+                               "  --stub STUB.exe  the installer to start from (default: $ZV_STUB, else\n"
+                               "                   Zoravuvi-stub.exe beside lzhtool)\n";
 
 namespace {
 
@@ -57,7 +56,8 @@ bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes)
         return false;
     std::ifstream in(path, std::ios::binary);
     bytes.resize(size);
-    return in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size)) && in.gcount() == std::streamsize(size);
+    return in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size)) &&
+           in.gcount() == std::streamsize(size);
 }
 
 // --stub, else $ZV_STUB, else the stub beside this program.
@@ -155,9 +155,9 @@ int RunInstaller(int argc, char** argv)
     stub::StubImage image;
     std::string message;
     if (int rc = stub::ReadStub(stubBytes.data(), stubBytes.size(), image, message))
-        return Fail(kExitDataError, "stub '" + stubPath + "' " +
-                                        (rc == stub::kStubNotInstaller ? "is not an installer: " : "cannot be rewritten: ") +
-                                        message);
+        return Fail(kExitDataError,
+                    "stub '" + stubPath + "' " +
+                        (rc == stub::kStubNotInstaller ? "is not an installer: " : "cannot be rewritten: ") + message);
     if (std::filesystem::is_directory(source)) {
         if (int rc = PackFolder(source, output, payload, message))
             return Fail(rc, message);
@@ -174,6 +174,7 @@ int RunInstaller(int argc, char** argv)
     if (!WriteOutput(output, installer))
         return Fail(kExitCantCreate, "cannot write '" + output + "': " + std::strerror(errno));
     if (image.signature)
-        std::fprintf(stderr, "lzhtool: installer: the stub's signature was removed; sign '%s' afresh\n", output.c_str());
+        std::fprintf(stderr, "lzhtool: installer: the stub's signature was removed; sign '%s' afresh\n",
+                     output.c_str());
     return 0;
 }

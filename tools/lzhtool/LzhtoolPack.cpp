@@ -16,23 +16,22 @@
 #include "Progress.h"
 #include "ParallelEncode.h"
 
-const char kPackUsage[] =
-    "usage: lzhtool pack [--force] [--level 0|1] [--method auto|lh5|lh0] [--jobs 1-8]\n"
-    "                    [--codepage 932] ARCHIVE PATH...\n"
-    "\n"
-    "Writes ARCHIVE from the files and folders given: a file under its base name,\n"
-    "a folder as every file below it in byte order of their relative paths.\n"
-    "A name the installer could not write is refused, and nothing is written.\n"
-    "A folder that holds ARCHIVE does not pack ARCHIVE itself.\n"
-    "  --force       replace ARCHIVE if it exists (without it, pack refuses)\n"
-    "  --level 0|1   header level: 1 (default) puts folders in an extended\n"
-    "                header, 0 in the name\n"
-    "  --method M    lh5 compresses every member, lh0 stores them, auto (default)\n"
-    "                stores a member when compressing does not make it smaller\n"
-    "  --jobs N      compressing threads (default: one per processor, at most 8)\n"
-    "  --codepage 932  take UTF-8 names and store them in code page 932\n"
-    "Time stamps are the files' modification times in local time, never later\n"
-    "than SOURCE_DATE_EPOCH when it is set.\n";
+const char kPackUsage[] = "usage: lzhtool pack [--force] [--level 0|1] [--method auto|lh5|lh0] [--jobs 1-8]\n"
+                          "                    [--codepage 932] ARCHIVE PATH...\n"
+                          "\n"
+                          "Writes ARCHIVE from the files and folders given: a file under its base name,\n"
+                          "a folder as every file below it in byte order of their relative paths.\n"
+                          "A name the installer could not write is refused, and nothing is written.\n"
+                          "A folder that holds ARCHIVE does not pack ARCHIVE itself.\n"
+                          "  --force       replace ARCHIVE if it exists (without it, pack refuses)\n"
+                          "  --level 0|1   header level: 1 (default) puts folders in an extended\n"
+                          "                header, 0 in the name\n"
+                          "  --method M    lh5 compresses every member, lh0 stores them, auto (default)\n"
+                          "                stores a member when compressing does not make it smaller\n"
+                          "  --jobs N      compressing threads (default: one per processor, at most 8)\n"
+                          "  --codepage 932  take UTF-8 names and store them in code page 932\n"
+                          "Time stamps are the files' modification times in local time, never later\n"
+                          "than SOURCE_DATE_EPOCH when it is set.\n";
 
 namespace {
 
@@ -66,8 +65,10 @@ int TakeValues(const CommandLine& line, lzhpack::PackOptions& options)
         options.level = level[0] - '0';
     else if (level)
         return BadOptionValue(line, "--level", "0 or 1");
-    static const struct { const char* name; lzhpack::PackMethod method; } kMethods[] = {
-        {"auto", lzhpack::kMethodAuto}, {"lh5", lzhpack::kMethodLh5}, {"lh0", lzhpack::kMethodLh0}};
+    static const struct {
+        const char* name;
+        lzhpack::PackMethod method;
+    } kMethods[] = {{"auto", lzhpack::kMethodAuto}, {"lh5", lzhpack::kMethodLh5}, {"lh0", lzhpack::kMethodLh0}};
     if (const char* method = OptionValue(line, "--method")) {
         bool known = false;
         for (const auto& m : kMethods) {
@@ -101,7 +102,7 @@ int TakeNameCodePage(const CommandLine& line, int& codePage)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 bool ReadEpoch(lzhpack::PackOptions& options, std::string& message)
 {
@@ -160,7 +161,7 @@ bool IsOwnOutput(const std::string& input, const std::string& archive)
     return SameDirectory(input, archive);
 }
 
-} // namespace
+}  // namespace
 
 void DropOwnOutput(std::vector<lzhpack::PackInput>& inputs, const std::string& archive)
 {
@@ -173,7 +174,6 @@ void DropOwnOutput(std::vector<lzhpack::PackInput>& inputs, const std::string& a
     }
     inputs.swap(kept);
 }
-
 
 int RunPack(int argc, char** argv)
 {

@@ -61,12 +61,12 @@ int TakeOption(CommandLine& line, int argc, char** argv, int& i)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseCommandLine(CommandLine& line, int argc, char** argv, int& status)
 {
     int i = 0;
-    bool ended = false;   // by "--"
+    bool ended = false;  // by "--"
     for (; i < argc && LooksLikeOption(argv[i]); ++i) {
         if (!std::strcmp(argv[i], "--")) {
             i += 1;

@@ -4,22 +4,22 @@
 #pragma once
 
 struct Option {
-    const char* name;        // "--level"
-    bool takesValue;         // "--level 1" or "--level=1"
-    const char* value;       // after parsing: the value, "" for a flag given, null when absent
+    const char* name;   // "--level"
+    bool takesValue;    // "--level 1" or "--level=1"
+    const char* value;  // after parsing: the value, "" for a flag given, null when absent
 };
 
 struct CommandLine {
-    const char* command;     // "pack", for messages
-    const char* usage;       // the command's usage text: its synopsis, a blank
-                             // line, what it does; --help prints all of it, a
-                             // bad command line the synopsis after its message
+    const char* command;  // "pack", for messages
+    const char* usage;    // the command's usage text: its synopsis, a blank
+                          // line, what it does; --help prints all of it, a
+                          // bad command line the synopsis after its message
     Option* options;
     int optionCount;
     int minOperands;
-    int maxOperands;         // -1: no limit
-    const char* operandNames; // "ARCHIVE FOLDER", for the message about a count
-    char** operands;         // after parsing
+    int maxOperands;           // -1: no limit
+    const char* operandNames;  // "ARCHIVE FOLDER", for the message about a count
+    char** operands;           // after parsing
     int operandCount;
 };
 

@@ -6,11 +6,11 @@
 
 namespace {
 
-const char* Label = nullptr;   // null: nothing is shown
+const char* Label = nullptr;  // null: nothing is shown
 bool LineShowing = false;
 char LastText[96];
 
-} // namespace
+}  // namespace
 
 void ProgressStart(const char* label)
 {

@@ -29,15 +29,17 @@ void PrintUsage(FILE* out)
     std::fputs("usage: lzhtool COMMAND [OPTION...] OPERAND...\n"
                "       lzhtool --help | --version\n"
                "\n"
-               "Commands (lzhtool COMMAND --help tells more):\n", out);
+               "Commands (lzhtool COMMAND --help tells more):\n",
+               out);
     for (const Command& command : kCommands)
         std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
     std::fputs("\n"
                "Exit status: extract, test and list give the installer's result (0, or 2 to 9);\n"
-               "a bad command line gives 64, a bad input 65 or 66, a failed output 73 or 74.\n", out);
+               "a bad command line gives 64, a bad input 65 or 66, a failed output 73 or 74.\n",
+               out);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

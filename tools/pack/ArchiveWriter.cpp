@@ -60,8 +60,8 @@ uint16_t Crc16(const uint8_t* data, size_t size, uint16_t start)
     size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         const uint8_t* p = data + i;
-        crc = t[7][(p[0] ^ crc) & 0xFF] ^ t[6][p[1] ^ (crc >> 8)] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
-              t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+        crc = t[7][(p[0] ^ crc) & 0xFF] ^ t[6][p[1] ^ (crc >> 8)] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^ t[2][p[5]] ^
+              t[1][p[6]] ^ t[0][p[7]];
     }
     for (; i < size; ++i)
         crc = t[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
@@ -128,8 +128,8 @@ std::vector<uint8_t> BuildMemberHeader(const PackInput& input, const MemberRecor
     return h;
 }
 
-int WriteArchive(const std::string& archivePath, const std::vector<PackInput>& inputs,
-                 const PackOptions& options, std::string& message)
+int WriteArchive(const std::string& archivePath, const std::vector<PackInput>& inputs, const PackOptions& options,
+                 std::string& message)
 {
     for (const PackInput& input : inputs) {
         int status = CheckStoredName(input, options.level, message);

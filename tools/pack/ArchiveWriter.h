@@ -26,8 +26,8 @@ struct PackOptions {
 
 // One member as it will be written.
 struct MemberRecord {
-    std::string method;  // "-lh5-" or "-lh0-"
-    uint32_t packedSize; // data only, without extended headers
+    std::string method;   // "-lh5-" or "-lh0-"
+    uint32_t packedSize;  // data only, without extended headers
     uint32_t originalSize;
     uint16_t dosTime;
     uint16_t dosDate;
@@ -50,7 +50,7 @@ std::vector<uint8_t> BuildMemberHeader(const PackInput& input, const MemberRecor
 // file beside it and renamed only when complete. Members are read and
 // written a part at a time, so memory does not grow with their size.
 // Returns a PackStatus.
-int WriteArchive(const std::string& archivePath, const std::vector<PackInput>& inputs,
-                 const PackOptions& options, std::string& message);
+int WriteArchive(const std::string& archivePath, const std::vector<PackInput>& inputs, const PackOptions& options,
+                 std::string& message);
 
 }  // namespace lzhpack

@@ -229,8 +229,8 @@ void BuildBlockCodes(const BlockStats& stats, BlockCodes& codes, bool thorough)
                 extraBits += uint64_t(extra);
             });
         }
-        uint64_t bits = BuildSmallCode(entryFreq, codeLengths, kCodeLengthSkipIndex, kCodeLengthCountBits) +
-                        extraBits + DataBits(stats.symbolFreq, symbols);
+        uint64_t bits = BuildSmallCode(entryFreq, codeLengths, kCodeLengthSkipIndex, kCodeLengthCountBits) + extraBits +
+                        DataBits(stats.symbolFreq, symbols);
         if (bits < best) {
             best = bits;
             codes.symbols = symbols;
@@ -269,7 +269,8 @@ void WriteBlock(BitWriter& out, const BlockCodes& c, const uint32_t* items, int 
             uint32_t value = ItemDistanceValue(items[i]);
             int j = OffsetCode(value);
             int extraBits = j > 1 ? j - 1 : 0;
-            out.Put(off.lengths[j] + extraBits, (uint32_t(off.codes[j]) << extraBits) | (value & ((1u << extraBits) - 1)));
+            out.Put(off.lengths[j] + extraBits,
+                    (uint32_t(off.codes[j]) << extraBits) | (value & ((1u << extraBits) - 1)));
         }
     }
 }

@@ -33,10 +33,7 @@ struct BlockCodes {
 };
 
 // The offset code of a stored distance value: 0 for 0, else its bit count.
-inline int OffsetCode(uint32_t value)
-{
-    return value == 0 ? 0 : 32 - __builtin_clz(value);
-}
+inline int OffsetCode(uint32_t value) { return value == 0 ? 0 : 32 - __builtin_clz(value); }
 
 void ClearStats(BlockStats& stats);
 void AddItems(BlockStats& stats, const uint32_t* items, int count);

@@ -20,7 +20,7 @@ constexpr int kMaxCodeSymbols = 512;
 // One shape gives the lengths for every limit, so trying several limits
 // sorts and builds the tree once.
 struct CodeShape {
-    uint64_t sorted[kMaxCodeSymbols];   // frequency << 16 | symbol
+    uint64_t sorted[kMaxCodeSymbols];  // frequency << 16 | symbol
     int depthCount[2 * kMaxCodeSymbols];
     int used;
     int deepest;

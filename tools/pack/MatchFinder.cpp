@@ -22,10 +22,7 @@ inline uint32_t Hash3(const uint8_t* p)
     return (v * 0x9E3779B1u) >> (32 - kHash3Bits);
 }
 
-inline uint32_t Hash4(const uint8_t* p)
-{
-    return (Load32(p) * 0x9E3779B1u) >> (32 - kHashBits);
-}
+inline uint32_t Hash4(const uint8_t* p) { return (Load32(p) * 0x9E3779B1u) >> (32 - kHashBits); }
 
 inline uint64_t Load64(const uint8_t* p)
 {
@@ -128,9 +125,6 @@ int FindMatches(MatchFinder& mf, uint32_t p, MatchCandidate* out)
     return found;
 }
 
-void SkipPositions(MatchFinder& finder, uint32_t end)
-{
-    InsertUpTo(finder, end);
-}
+void SkipPositions(MatchFinder& finder, uint32_t end) { InsertUpTo(finder, end); }
 
 }  // namespace lzhpack

@@ -31,9 +31,9 @@ struct MatchFinder {
     uint32_t end = 0;       // matches stop here
     uint32_t inserted = 0;  // positions below this are in the chains
     ParseSettings settings{};
-    int32_t head[1 << kHashBits];   // newest position per 4-byte hash
-    int32_t prev[kWindowSize];      // the chain: next older position of the same hash
-    int32_t head3[1 << kHash3Bits]; // newest position per 3-byte hash
+    int32_t head[1 << kHashBits];    // newest position per 4-byte hash
+    int32_t prev[kWindowSize];       // the chain: next older position of the same hash
+    int32_t head3[1 << kHash3Bits];  // newest position per 3-byte hash
 };
 
 // Starts the chains for a parse of data[begin..end); the window before

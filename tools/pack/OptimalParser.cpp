@@ -16,10 +16,7 @@ constexpr uint32_t kUnreachable = 0xFFFFFFFF;
 constexpr uint16_t kFollowMark = 0x8000;
 static_assert(kMaxDistance < kFollowMark, "the mark stays clear of every distance");
 
-inline uint16_t CandidateDistance(const MatchCandidate& c)
-{
-    return uint16_t(c.distance & ~kFollowMark);
-}
+inline uint16_t CandidateDistance(const MatchCandidate& c) { return uint16_t(c.distance & ~kFollowMark); }
 
 // Bits a symbol of length 0 (not seen in the statistics) is taken to cost.
 uint32_t UnseenCost(const uint8_t* lengths, int count)
@@ -104,8 +101,6 @@ void CollectMatches(MatchFinder& finder, uint32_t begin, uint32_t end, SegmentPa
     sp.firstMatch[n] = uint32_t(used);
 }
 
-
-
 void GreedyItems(const uint8_t* data, uint32_t begin, uint32_t end, const SegmentParse& sp,
                  std::vector<uint32_t>& items)
 {
@@ -126,8 +121,8 @@ void GreedyItems(const uint8_t* data, uint32_t begin, uint32_t end, const Segmen
     }
 }
 
-void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse& sp,
-                 const CostModel& model, std::vector<uint32_t>& items)
+void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse& sp, const CostModel& model,
+                 std::vector<uint32_t>& items)
 {
     uint32_t n = end - begin;
     sp.cost.assign(n + 1, kUnreachable);

@@ -15,8 +15,8 @@ namespace lzhpack {
 constexpr uint32_t kCostScale = 16;
 
 struct CostModel {
-    uint32_t symbol[kSymbolCount];     // literals and match lengths
-    uint32_t offset[kOffsetSymbols];   // offset codes, extra bits included
+    uint32_t symbol[kSymbolCount];    // literals and match lengths
+    uint32_t offset[kOffsetSymbols];  // offset codes, extra bits included
 };
 
 struct SegmentParse {
@@ -39,7 +39,7 @@ void GreedyItems(const uint8_t* data, uint32_t begin, uint32_t end, const Segmen
 
 // Appends the cheapest items for begin..end under the model; matches that
 // run past end are cut there.
-void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse& sp,
-                 const CostModel& model, std::vector<uint32_t>& items);
+void ChooseItems(const uint8_t* data, uint32_t begin, uint32_t end, SegmentParse& sp, const CostModel& model,
+                 std::vector<uint32_t>& items);
 
 }  // namespace lzhpack

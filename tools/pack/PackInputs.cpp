@@ -29,8 +29,8 @@ std::string BaseName(const std::string& path)
 }
 
 // Appends the relative paths of every regular file below folder/relative.
-int WalkFolder(const std::string& folder, const std::string& relative, int depth,
-               std::vector<std::string>& found, std::string& message)
+int WalkFolder(const std::string& folder, const std::string& relative, int depth, std::vector<std::string>& found,
+               std::string& message)
 {
     std::string here = relative.empty() ? folder : folder + "/" + relative;
     if (depth > kMaxFolderDepth) {
@@ -129,7 +129,7 @@ bool ToCodePage932(std::string& text)
     iconv_t convert = iconv_open("CP932", "UTF-8");
     if (convert == reinterpret_cast<iconv_t>(-1))
         return false;
-    std::string out(text.size() * 2 + 1, '\0');   // never more bytes than the UTF-8 form
+    std::string out(text.size() * 2 + 1, '\0');  // never more bytes than the UTF-8 form
     char* in = &text[0];
     char* to = &out[0];
     size_t inLeft = text.size(), outLeft = out.size();

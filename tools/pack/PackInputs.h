@@ -16,19 +16,19 @@ constexpr int kAsciiNames = 0;
 constexpr int kCodePage932 = 932;
 
 struct PackInput {
-    std::string path;       // where the file is read from
-    std::string directory;  // stored folder, components joined by '/', empty at the root
-    std::string name;       // stored file name
-    int codePage = kAsciiNames;   // of directory and name
+    std::string path;            // where the file is read from
+    std::string directory;       // stored folder, components joined by '/', empty at the root
+    std::string name;            // stored file name
+    int codePage = kAsciiNames;  // of directory and name
 };
 
 // Results of the pack steps; the message names the file concerned.
 enum PackStatus {
     kPackOk = 0,
-    kPackBadName = 1,    // a name that cannot be stored
-    kPackNoInput = 2,    // a path that is missing or unreadable
-    kPackCantCreate = 3, // the archive cannot be created
-    kPackIoError = 4,    // a read or write failed midway
+    kPackBadName = 1,     // a name that cannot be stored
+    kPackNoInput = 2,     // a path that is missing or unreadable
+    kPackCantCreate = 3,  // the archive cannot be created
+    kPackIoError = 4,     // a read or write failed midway
     kPackBadArgument = 5,
 };
 

@@ -14,7 +14,7 @@ struct PartQueue {
     std::vector<PartWork> slots;
     std::vector<char> done;  // per slot: compressed
     uint64_t submitted = 0;
-    uint64_t started = 0;    // taken by a compressing thread
+    uint64_t started = 0;  // taken by a compressing thread
     uint64_t released = 0;
     bool stopping = false;
     std::mutex lock;

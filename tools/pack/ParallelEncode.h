@@ -23,11 +23,11 @@ constexpr int kSlotsPerThread = 3;
 // One part of a member: the window before it, then its own bytes.
 struct PartWork {
     std::vector<uint8_t> data;
-    uint32_t window = 0;    // bytes of data that precede the part
-    bool compress = true;   // false: the part is stored as it is
-    BitPiece piece;         // the part's -lh5- bits, once compressed
-    size_t member = 0;      // index of the input it belongs to
-    bool last = false;      // the member's last part
+    uint32_t window = 0;   // bytes of data that precede the part
+    bool compress = true;  // false: the part is stored as it is
+    BitPiece piece;        // the part's -lh5- bits, once compressed
+    size_t member = 0;     // index of the input it belongs to
+    bool last = false;     // the member's last part
 };
 
 struct PartQueue;

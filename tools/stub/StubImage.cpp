@@ -138,7 +138,8 @@ void WalkDirectory(TreeWalk& w, std::uint32_t at, int level, std::uint32_t type,
         return;
     }
     const std::uint32_t count = Get16(w.section + at + 12) + Get16(w.section + at + 14);
-    if (count > kMaxTreeEntries - w.entries || !Within(at + kDirTableSize, std::uint64_t(count) * kDirEntrySize, w.size)) {
+    if (count > kMaxTreeEntries - w.entries ||
+        !Within(at + kDirTableSize, std::uint64_t(count) * kDirEntrySize, w.size)) {
         w.fault = "a resource directory has more entries than its section holds";
         return;
     }
@@ -170,13 +171,17 @@ int ReadResources(StubImage& image, std::uint32_t directoryRva, std::string& mes
     WalkDirectory(w, 0, 0, 0, "");
     if (w.fault)
         return Refuse(kStubNotInstaller, message, w.fault);
-    const struct { std::uint32_t type; const char* name; } needed[] = {
+    const struct {
+        std::uint32_t type;
+        const char* name;
+    } needed[] = {
         {kRtRcData, "1"}, {kRtDialog, "1"}, {kRtDialog, "2"}, {kRtDialog, "DESTDIR_DLG"}, {kRtDialog, "DESTDIR_DLGJ"},
         {kRtString, ""}};
     for (const auto& n : needed)
         if (!HasResource(w, n.type, n.name))
-            return Refuse(kStubNotInstaller, message, "it has no resource " + std::string(*n.name ? n.name : "table") +
-                                                          " of type " + std::to_string(n.type) + " as the installer does");
+            return Refuse(kStubNotInstaller, message,
+                          "it has no resource " + std::string(*n.name ? n.name : "table") + " of type " +
+                              std::to_string(n.type) + " as the installer does");
     int payloads = 0;
     for (std::size_t i = 0; i < w.keys.size(); ++i)
         if (w.keys[i].first == kRtRcData && w.keys[i].second == std::to_string(kPayloadId))
@@ -252,7 +257,8 @@ int ReadHeaders(StubImage& image, std::uint32_t& sectionTable, std::uint32_t& se
     image.fileAlignment = Get32(d + image.optionalHeader + kOptFileAlign);
     const auto power = [](std::uint32_t a) { return a >= 16 && a <= 0x10000 && (a & (a - 1)) == 0; };
     if (!power(image.fileAlignment) || !power(image.sectionAlignment) || image.fileAlignment > image.sectionAlignment)
-        return Refuse(kStubNotInstaller, message, "its section or file alignment is not a power of two a linker writes");
+        return Refuse(kStubNotInstaller, message,
+                      "its section or file alignment is not a power of two a linker writes");
     return kStubOk;
 }
 
@@ -270,9 +276,9 @@ int ReadSections(StubImage& image, std::uint32_t table, std::uint32_t count, std
         if (s.rawSize == 0)
             s.rawPointer = 0;
         if (s.virtualAddress < lastVirtualEnd || s.virtualAddress % image.sectionAlignment != 0 ||
-            (s.rawSize != 0 && (s.rawPointer < lastRawEnd || s.rawPointer < headersEnd ||
-                                (s.rawPointer | s.rawSize) % image.fileAlignment != 0 ||
-                                !Within(s.rawPointer, s.rawSize, image.size))))
+            (s.rawSize != 0 &&
+             (s.rawPointer < lastRawEnd || s.rawPointer < headersEnd ||
+              (s.rawPointer | s.rawSize) % image.fileAlignment != 0 || !Within(s.rawPointer, s.rawSize, image.size))))
             return Refuse(kStubUnsupported, message, "its sections are not laid out in address order within the file");
         lastVirtualEnd = s.virtualAddress + AlignUp(s.virtualSize, image.sectionAlignment);
         if (s.rawSize != 0)
@@ -316,7 +322,8 @@ int CheckMovable(const StubImage& image, std::int64_t virtualShift, std::string&
     if (Get32(image.data + image.optionalHeader + kOptEntryPoint) >= from)
         return Refuse(kStubUnsupported, message, "its entry point lies in or after its resource section");
     for (std::uint32_t d = 0; d < DirectoryCount(image); ++d)
-        if (d != kDirResource && d != kDirSecurity && d != kDirBaseReloc && Get32(image.data + DirectoryAt(image, d)) >= from)
+        if (d != kDirResource && d != kDirSecurity && d != kDirBaseReloc &&
+            Get32(image.data + DirectoryAt(image, d)) >= from)
             return Refuse(kStubUnsupported, message,
                           "data directory " + std::to_string(d) + " lies in or after its resource section");
     const std::uint32_t relocRva = Get32(image.data + DirectoryAt(image, kDirBaseReloc));
@@ -392,7 +399,10 @@ std::uint32_t LayOutResources(const StubImage& image, const std::uint8_t* payloa
     return std::uint32_t(bytes.size());
 }
 
-void AddTo(std::vector<std::uint8_t>& f, std::size_t at, std::int64_t delta) { Put32(f, at, std::uint32_t(Get32(&f[at]) + delta)); }
+void AddTo(std::vector<std::uint8_t>& f, std::size_t at, std::int64_t delta)
+{
+    Put32(f, at, std::uint32_t(Get32(&f[at]) + delta));
+}
 
 }  // namespace
 

@@ -38,15 +38,15 @@ struct ResourceLeaf {
 struct StubImage {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
-    bool wide = false;               // PE32+
-    std::uint32_t optionalHeader = 0; // file offset
+    bool wide = false;                 // PE32+
+    std::uint32_t optionalHeader = 0;  // file offset
     std::uint32_t fileAlignment = 0, sectionAlignment = 0;
-    std::vector<Section> sections;   // in table order, which is address order
-    std::size_t resourceSection = 0; // index into sections
-    std::vector<ResourceLeaf> leaves; // in data order
-    std::size_t payloadLeaf = 0;     // raw-data resource 1
-    std::uint32_t imageEnd = 0;      // end of the last section's raw data
-    bool signature = false;          // a certificate table follows imageEnd
+    std::vector<Section> sections;     // in table order, which is address order
+    std::size_t resourceSection = 0;   // index into sections
+    std::vector<ResourceLeaf> leaves;  // in data order
+    std::size_t payloadLeaf = 0;       // raw-data resource 1
+    std::uint32_t imageEnd = 0;        // end of the last section's raw data
+    bool signature = false;            // a certificate table follows imageEnd
 };
 
 // Reads and checks data[0, size) as an installer stub. The image keeps
