@@ -20,6 +20,12 @@ windows_build() {
   ctest --preset "$1" -j "$jobs"
 }
 
+# One format for every C++ file (.clang-format), checked, never rewritten.
+if command -v clang-format >/dev/null; then
+  step "C++ format ($(clang-format --version | sed 's/.*version //'))"
+  git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+fi
+
 step "host build and tests"
 cmake --preset host >/dev/null
 cmake --build --preset host -j "$jobs"
