@@ -33,7 +33,6 @@ struct WalkState {
     WalkTally* tally;
     const MemoryStream* stream;
     std::size_t folderLength;
-    std::int64_t next;  // where the scan after the last member read begins
     std::uint64_t bytesOut;
     std::uint64_t sinceRelease;
 };
@@ -66,12 +65,11 @@ void PrintMemberLine(bool problem, const char* word, const MemberHeader& h, cons
                  reason ? ")" : "");
 }
 
-// The walk ended where the archive does: at its end byte or its last byte.
-bool EndsCleanly() { return Walk.next >= 0 && (Walk.next >= Walk.archive->size || Walk.archive->data[Walk.next] == 0); }
-
+// How the walk ended, when that cost members (the engine's judgement, in
+// the report's result) or when it found no member at all.
 void PrintWalkEnd(const MemberReport& r)
 {
-    if (r.outcome == MemberOutcome::WalkEnded && EndsCleanly())
+    if (r.result == 0 && Walk.tally->members > 0)
         return;
     ProgressBreak();
     std::fflush(stdout);
@@ -125,13 +123,12 @@ void ReportMember(const MemberReport& r)
     tally.members += 1;
     tally.originalBytes += h.originalSize;
     tally.packedBytes += h.packedSize;
-    Walk.next = static_cast<std::int32_t>(static_cast<std::uint32_t>(r.headerStart) +
-                                          static_cast<std::uint32_t>(h.headerSize) + 2u + h.packedSize);
     if (command == WalkCommand::List)
         PrintMemberRow(h);
     const char* reason = nullptr;
     if (const char* word = LossWord(r, reason)) {
-        tally.lost += 1;
+        // A refused directory entry is named too, but the engine counts it no loss.
+        tally.lost += r.result != 0;
         PrintMemberLine(true, word, h, reason);
         return;
     }
@@ -223,7 +220,7 @@ int WalkArchive(const ArchiveBytes& archive, const WalkRequest& request, WalkTal
     char folder[kPathRoom];
     lstrcpyA(folder, InstallFolder);
     MemoryStream stream(archive.data, archive.size);
-    Walk = WalkState{&archive, &request, &tally, &stream, std::strlen(folder), 0, 0, 0};
+    Walk = WalkState{&archive, &request, &tally, &stream, std::strlen(folder), 0, 0};
     MemberReporter = Report;
     HostSetWriteObserver(ObserveWrite);
     HostSetSinkMode(sink);
